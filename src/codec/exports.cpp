@@ -1,0 +1,21 @@
+// The library's four exported functions. They are the only symbols the
+// library exports; everything else is hidden.
+
+#include "definition_text.h"
+#include "vantrel/alert_definitions.h"
+
+bool GetFuncDefinition(const std::string& text, AlertDefinitions& target) {
+  return vantrel::ParseDefinitionText(text, target);
+}
+
+bool GetFilterDefinition(const std::string& text, AlertDefinitions& target) {
+  return vantrel::ParseDefinitionText(text, target);
+}
+
+bool SetFuncDefinition(std::string& text, AlertDefinitions& source) {
+  return vantrel::WriteDefinitionText(text, source);
+}
+
+bool SetFilterDefinition(std::string& text, AlertDefinitions& source) {
+  return vantrel::WriteDefinitionText(text, source);
+}
