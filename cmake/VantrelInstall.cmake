@@ -1,0 +1,57 @@
+# Installs the library, its header, a CMake package (Vantrel::vantrel) and a
+# pkg-config file.
+include(CMakePackageConfigHelpers)
+
+set(VANTREL_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/Vantrel"
+  CACHE STRING "Where to install VantrelConfig.cmake")
+set(VANTREL_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
+  CACHE STRING "Where to install vantrel.pc")
+
+install(TARGETS vantrel
+  EXPORT VantrelTargets
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" NAMELINK_COMPONENT Development
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
+  PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel")
+
+install(EXPORT VantrelTargets
+  NAMESPACE Vantrel::
+  DESTINATION "${VANTREL_INSTALL_CMAKEDIR}")
+
+configure_package_config_file(
+  "${PROJECT_SOURCE_DIR}/cmake/VantrelConfig.cmake.in"
+  "${PROJECT_BINARY_DIR}/VantrelConfig.cmake"
+  INSTALL_DESTINATION "${VANTREL_INSTALL_CMAKEDIR}")
+write_basic_package_version_file(
+  "${PROJECT_BINARY_DIR}/VantrelConfigVersion.cmake"
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  "${PROJECT_BINARY_DIR}/VantrelConfig.cmake"
+  "${PROJECT_BINARY_DIR}/VantrelConfigVersion.cmake"
+  DESTINATION "${VANTREL_INSTALL_CMAKEDIR}")
+
+# The pkg-config file finds its prefix relative to its own place, so that
+# the installed tree can be moved (pkg-config's ${pcfiledir}).
+if(IS_ABSOLUTE "${VANTREL_INSTALL_PKGCONFIGDIR}")
+  set(VANTREL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH vantrel_pc_up
+    "/root/${VANTREL_INSTALL_PKGCONFIGDIR}" "/root")
+  string(REGEX REPLACE "/$" "" vantrel_pc_up "${vantrel_pc_up}")
+  set(VANTREL_PC_PREFIX "\${pcfiledir}/${vantrel_pc_up}")
+endif()
+foreach(kind LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${kind}}")
+    set(VANTREL_PC_${kind} "${CMAKE_INSTALL_${kind}}")
+  else()
+    set(VANTREL_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
+  endif()
+endforeach()
+get_target_property(VANTREL_PC_LIBNAME vantrel OUTPUT_NAME)
+if(NOT VANTREL_PC_LIBNAME)
+  set(VANTREL_PC_LIBNAME vantrel)
+endif()
+configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel.pc.in"
+  "${PROJECT_BINARY_DIR}/vantrel.pc" @ONLY)
+install(FILES "${PROJECT_BINARY_DIR}/vantrel.pc"
+  DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}")
