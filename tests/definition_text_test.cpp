@@ -1,0 +1,271 @@
+// The definition text through the four exported functions, built like a real
+// host: this test links the shared library and sees only its public header.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/records.h"
+#include "vantrel/alert_definitions.h"
+
+namespace {
+
+using vantrel_test::Definitions;
+using vantrel_test::Param;
+using vantrel_test::Record;
+
+// The worked example's condition texts and their records.
+const std::string kA = "--#--Alpha--#----{--x--}----{--k1==a1--,--a2--}--";
+const std::string kB = "--#--Beta--#----{--y--}----{--k2==b1--}--";
+const std::string kT = "--#--Gamma--#----{--z--}----{--k3==c1--}--";
+const std::string kR = "--#--Delta--#----{--w--}----{--k4--}--";
+
+AlertDefinition RecordA() {
+  return Record("Alpha", "x", {Param("k1", {"a1", "a2"})});
+}
+AlertDefinition RecordB() { return Record("Beta", "y", {Param("k2", {"b1"})}); }
+AlertDefinition RecordT() { return Record("Gamma", "z", {Param("k3", {"c1"})}); }
+AlertDefinition EmptyRecord() { return Record("", "", {}); }
+
+using Parse = bool (*)(const std::string&, AlertDefinitions&);
+using Write = bool (*)(std::string&, AlertDefinitions&);
+
+// Every case runs through both pairs of entry points, which must behave
+// identically.
+struct EntryPoints {
+  const char* name;
+  Parse parse;
+  Write write;
+};
+
+void PrintTo(const EntryPoints& entry_points, std::ostream* os) {
+  *os << entry_points.name;
+}
+
+class DefinitionText : public ::testing::TestWithParam<EntryPoints> {
+ protected:
+  bool ParseInto(const std::string& text, AlertDefinitions& target) {
+    return GetParam().parse(text, target);
+  }
+  std::string WriteOut(AlertDefinitions source) {
+    std::string text = "previous content";
+    EXPECT_TRUE(GetParam().write(text, source));
+    return text;
+  }
+};
+
+std::vector<AlertDefinition> Records(const AlertDefinitions& defs) {
+  return {defs.definitions.begin(), defs.definitions.end()};
+}
+
+TEST_P(DefinitionText, WorkedExampleTextsHaveTheirLengths) {
+  EXPECT_EQ(kA.size(), 49u);
+  EXPECT_EQ(kB.size(), 41u);
+  EXPECT_EQ(kT.size(), 42u);
+  EXPECT_EQ(kR.size(), 38u);
+}
+
+TEST_P(DefinitionText, WritesTheWorkedExample) {
+  const std::string and_text = WriteOut(Definitions({RecordA(), RecordB()}, 1));
+  EXPECT_EQ(and_text, kA + " @@AND@@ " + kB);
+  EXPECT_EQ(and_text.size(), 99u);
+
+  const std::string or_text = WriteOut(Definitions({RecordA(), RecordB()}, 0));
+  EXPECT_EQ(or_text, kA + " @@OR@@ " + kB);
+  EXPECT_EQ(or_text.size(), 98u);
+
+  const std::string plain = WriteOut(Definitions({RecordA(), RecordB()}, 2));
+  EXPECT_EQ(plain, kA + "  " + kB);
+  EXPECT_EQ(plain.size(), 92u);
+}
+
+TEST_P(DefinitionText, ParsesTheWorkedExample) {
+  for (std::uint32_t combination : {0u, 1u}) {
+    SCOPED_TRACE(combination);
+    const std::string text =
+        kA + (combination == 1 ? " @@AND@@ " : " @@OR@@ ") + kB;
+    AlertDefinitions defs{};
+    defs.combination = 5;
+    ASSERT_TRUE(ParseInto(text, defs));
+    EXPECT_EQ(defs.combination, combination);
+    EXPECT_EQ(Records(defs), (std::vector<AlertDefinition>{RecordA(), RecordB()}));
+    EXPECT_EQ(WriteOut(defs), text);
+  }
+}
+
+TEST_P(DefinitionText, OrJoinerWinsOverAndJoiner) {
+  const std::string text = kA + " @@AND@@ " + kB + " @@OR@@ " + kT;
+  ASSERT_EQ(text.size(), 149u);
+  AlertDefinitions defs{};
+  defs.combination = 1;
+  ASSERT_TRUE(ParseInto(text, defs));
+  EXPECT_EQ(defs.combination, 0u);
+  // B's condition sits after A's params block in the first piece and is lost.
+  EXPECT_EQ(Records(defs), (std::vector<AlertDefinition>{RecordA(), RecordT()}));
+}
+
+TEST_P(DefinitionText, WithoutJoinerTheTextIsOneConditionAndCombinationStays) {
+  AlertDefinitions defs{};
+  defs.combination = 7;
+  ASSERT_TRUE(ParseInto(kA, defs));
+  EXPECT_EQ(defs.combination, 7u);
+  EXPECT_EQ(Records(defs), std::vector<AlertDefinition>{RecordA()});
+
+  // Two conditions written with no joiner word come back as the first one.
+  AlertDefinitions plain{};
+  plain.combination = 0xffffffffu;
+  ASSERT_TRUE(ParseInto(kA + "  " + kB, plain));
+  EXPECT_EQ(plain.combination, 0xffffffffu);
+  EXPECT_EQ(Records(plain), std::vector<AlertDefinition>{RecordA()});
+}
+
+TEST_P(DefinitionText, EmptyTextGivesOneEmptyRecord) {
+  AlertDefinitions defs{};
+  defs.combination = 3;
+  ASSERT_TRUE(ParseInto("", defs));
+  EXPECT_EQ(defs.combination, 3u);
+  EXPECT_EQ(Records(defs), std::vector<AlertDefinition>{EmptyRecord()});
+}
+
+TEST_P(DefinitionText, JoinersAtTheEdgesAndBackToBackGiveEmptyRecords) {
+  AlertDefinitions alone{};
+  ASSERT_TRUE(ParseInto("@@AND@@", alone));
+  EXPECT_EQ(alone.combination, 1u);
+  EXPECT_EQ(Records(alone),
+            (std::vector<AlertDefinition>{EmptyRecord(), EmptyRecord()}));
+
+  AlertDefinitions edges{};
+  edges.combination = 1;
+  ASSERT_TRUE(ParseInto("@@OR@@" + kA + "@@OR@@@@OR@@" + kB + "@@OR@@", edges));
+  EXPECT_EQ(edges.combination, 0u);
+  EXPECT_EQ(Records(edges),
+            (std::vector<AlertDefinition>{EmptyRecord(), RecordA(),
+                                          EmptyRecord(), RecordB(),
+                                          EmptyRecord()}));
+}
+
+TEST_P(DefinitionText, JoinerOccurrencesDoNotOverlap) {
+  // "@@AND@@AND@@" holds the joiner at 0 and, overlapping, at 5; splitting
+  // takes the first and resumes behind it.
+  AlertDefinitions defs{};
+  ASSERT_TRUE(ParseInto("@@AND@@AND@@", defs));
+  EXPECT_EQ(defs.definitions.size(), 2u);
+}
+
+TEST_P(DefinitionText, RejectedMiddlePieceKeepsWhatCameBefore) {
+  const std::string text = kA + " @@AND@@ " + kR + " @@AND@@ " + kB;
+  ASSERT_EQ(text.size(), 146u);
+  AlertDefinitions defs{};
+  EXPECT_FALSE(ParseInto(text, defs));
+  EXPECT_EQ(defs.combination, 1u);
+  EXPECT_EQ(Records(defs), std::vector<AlertDefinition>{RecordA()});
+}
+
+TEST_P(DefinitionText, RejectedOnlyPieceAppendsNothing) {
+  AlertDefinitions defs{};
+  defs.combination = 9;
+  EXPECT_FALSE(ParseInto(kR, defs));
+  EXPECT_TRUE(defs.definitions.empty());
+  EXPECT_EQ(defs.combination, 9u);
+
+  // The joiner sets combination before any piece is read.
+  EXPECT_FALSE(ParseInto(kR + " @@OR@@ " + kA, defs));
+  EXPECT_TRUE(defs.definitions.empty());
+  EXPECT_EQ(defs.combination, 0u);
+}
+
+TEST_P(DefinitionText, NewRecordsFollowTheOnesAlreadyThere) {
+  AlertDefinitions defs = Definitions({RecordT()}, 0);
+  ASSERT_TRUE(ParseInto(kA + " @@AND@@ " + kB, defs));
+  ASSERT_TRUE(ParseInto(kT, defs));
+  EXPECT_EQ(Records(defs), (std::vector<AlertDefinition>{RecordT(), RecordA(),
+                                                         RecordB(), RecordT()}));
+}
+
+TEST_P(DefinitionText, EmptyDefinitionsWriteTheEmptyText) {
+  for (std::uint32_t combination : {0u, 1u, 2u}) {
+    EXPECT_EQ(WriteOut(Definitions({}, combination)), "");
+  }
+  AlertDefinitions back{};
+  ASSERT_TRUE(ParseInto("", back));
+  EXPECT_EQ(back.definitions.size(), 1u);
+}
+
+TEST_P(DefinitionText, OneRecordIsWrittenWithoutJoiner) {
+  for (std::uint32_t combination : {0u, 1u, 2u, 0xffffffffu}) {
+    const std::string text = WriteOut(Definitions({RecordB()}, combination));
+    EXPECT_EQ(text, kB);
+    AlertDefinitions back{};
+    back.combination = 42;
+    ASSERT_TRUE(ParseInto(text, back));
+    EXPECT_EQ(back.combination, 42u);
+  }
+}
+
+TEST_P(DefinitionText, FieldHoldingAJoinerIsWrittenUnchangedAndSplitOnRead) {
+  AlertDefinitions source = Definitions(
+      {Record("a@@OR@@b", "d", {}), RecordB()}, 1);
+  const std::string text = WriteOut(source);
+  EXPECT_EQ(text, "--#--a@@OR@@b--#----{--d--}----}-- @@AND@@ " + kB);
+
+  AlertDefinitions back{};
+  back.combination = 1;
+  ASSERT_TRUE(ParseInto(text, back));
+  EXPECT_EQ(back.combination, 0u);
+  // The text is split at the "@@OR@@" inside the name. The first piece,
+  // "--#--a", has no closing name mark and yields an empty record; in the
+  // second the name runs from the old closing mark to Beta's opening one.
+  EXPECT_EQ(Records(back),
+            (std::vector<AlertDefinition>{
+                EmptyRecord(),
+                Record("--{--d--}----}-- @@AND@@ ", "y",
+                       {Param("k2", {"b1"})})}));
+}
+
+TEST_P(DefinitionText, RoundTripKeepsCombinationForTwoOrMoreRecords) {
+  for (std::uint32_t combination : {0u, 1u}) {
+    AlertDefinitions source =
+        Definitions({RecordA(), RecordB(), RecordT()}, combination);
+    AlertDefinitions back{};
+    back.combination = 1 - combination;
+    ASSERT_TRUE(ParseInto(WriteOut(source), back));
+    EXPECT_EQ(back.combination, combination);
+    EXPECT_EQ(Records(back), Records(source));
+  }
+}
+
+TEST_P(DefinitionText, WriteNeverChangesItsSource) {
+  AlertDefinitions source = Definitions({RecordA(), RecordB()}, 1);
+  const AlertDefinitions before = source;
+  WriteOut(source);
+  EXPECT_EQ(source.combination, before.combination);
+  EXPECT_EQ(Records(source), Records(before));
+}
+
+TEST_P(DefinitionText, WriteIntoAFieldOfItsOwnSource) {
+  AlertDefinitions source = Definitions({RecordA(), RecordB()}, 1);
+  std::string& name = source.definitions.front().name;
+  ASSERT_TRUE(GetParam().write(name, source));
+  EXPECT_EQ(name, kA + " @@AND@@ " + kB);
+}
+
+TEST_P(DefinitionText, ParseFromAFieldOfItsOwnTarget) {
+  AlertDefinitions defs = Definitions({Record(kA + " @@OR@@ " + kB, "", {})}, 1);
+  ASSERT_TRUE(ParseInto(defs.definitions.front().name, defs));
+  EXPECT_EQ(defs.definitions.size(), 3u);
+  EXPECT_EQ(defs.definitions.back(), RecordB());
+}
+
+std::string EntryPointName(const ::testing::TestParamInfo<EntryPoints>& p) {
+  return p.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EntryPoints, DefinitionText,
+    ::testing::Values(EntryPoints{"Func", GetFuncDefinition, SetFuncDefinition},
+                      EntryPoints{"Filter", GetFilterDefinition,
+                                  SetFilterDefinition}),
+    EntryPointName);
+
+}  // namespace

@@ -1,0 +1,90 @@
+// The mark search against std::string_view::find, exhaustively over short
+// texts made of the bytes that marks are built from.
+
+#include "codec/mark_search.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+using vantrel::codec_internal::FindMark;
+using vantrel::codec_internal::FindMarkStartingBefore;
+using vantrel::codec_internal::FindMarkWithin;
+using vantrel::codec_internal::kNotFound;
+
+// Every text of length 0 to `max_length` over `alphabet`.
+std::vector<std::string> AllTexts(std::string_view alphabet,
+                                  std::size_t max_length) {
+  std::vector<std::string> texts{""};
+  std::size_t begin = 0;
+  for (std::size_t length = 1; length <= max_length; ++length) {
+    const std::size_t end = texts.size();
+    for (std::size_t i = begin; i < end; ++i) {
+      for (char c : alphabet) texts.push_back(texts[i] + c);
+    }
+    begin = end;
+  }
+  return texts;
+}
+
+TEST(MarkSearch, ExamplesOfOverlap) {
+  EXPECT_EQ(FindMark("a--#--#--b", 0, "--#--"), 1u);
+  EXPECT_EQ(FindMark("a--#--#--b", 2, "--#--"), 4u);
+  EXPECT_EQ(FindMark("a--#--#--b", 5, "--#--"), kNotFound);
+}
+
+TEST(MarkSearch, StartAtOrPastTheEndFindsNothing) {
+  EXPECT_EQ(FindMark("--#--", 5, "--#--"), kNotFound);
+  EXPECT_EQ(FindMark("--#--", 6, "--#--"), kNotFound);
+  EXPECT_EQ(FindMark("--#-", 0, "--#--"), kNotFound);
+  EXPECT_EQ(FindMark("", 0, "=="), kNotFound);
+}
+
+TEST(MarkSearch, BytesAreComparedExactly) {
+  EXPECT_EQ(FindMark("@@and@@@@AND@@", 0, "@@AND@@"), 7u);
+  const std::string with_nul("\0==\xff==", 6);
+  EXPECT_EQ(FindMark(with_nul, 0, std::string_view("\0==", 3)), 0u);
+  EXPECT_EQ(FindMark(with_nul, 1, "\xff=="), 3u);
+}
+
+TEST(MarkSearch, AgreesWithStringFindOnEveryShortText) {
+  const std::vector<std::string> texts = AllTexts("-#=,x", 7);
+  for (std::string_view mark : {"--#--", "==", "--,--", "-#-", "#"}) {
+    for (const std::string& text : texts) {
+      for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+        ASSERT_EQ(FindMark(text, from, mark),
+                  std::string_view(text).find(mark, from))
+            << "text " << text << " from " << from << " mark " << mark;
+      }
+    }
+  }
+}
+
+TEST(MarkSearch, BoundedSearchesCountOnlyHitsInsideTheirStretch) {
+  const std::vector<std::string> texts = AllTexts("-;x", 8);
+  const std::string_view mark = "--;--";
+  for (const std::string& text : texts) {
+    const std::string_view view(text);
+    for (std::size_t from = 0; from <= text.size(); ++from) {
+      const std::size_t hit = view.find(mark, from);
+      for (std::size_t bound = 0; bound <= text.size(); ++bound) {
+        const std::size_t before =
+            hit != std::string_view::npos && hit < bound ? hit : kNotFound;
+        ASSERT_EQ(FindMarkStartingBefore(view, from, bound, mark), before)
+            << text << " " << from << " " << bound;
+        const std::size_t within =
+            hit != std::string_view::npos && hit + mark.size() <= bound
+                ? hit
+                : kNotFound;
+        ASSERT_EQ(FindMarkWithin(view, from, bound, mark), within)
+            << text << " " << from << " " << bound;
+      }
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// The 190 vocabulary constants: texts, order and identity.
+
+#include "vocabulary/vocabulary.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace v = vantrel::vocabulary;
+
+// The expected texts in position order, written out independently of the
+// library's own list.
+const char* const kExpected[] = {
+    // 1
+    "All", "poor", "good",
+    // 4
+    "@@AND@@", "@@OR@@", "@@NOT@@", "@@FUNC@@", "=", "<", ">", ">=", "<=",
+    "@@WT@@", "@@BT@@", "+", "-", "W", "B", ";**ev**;", "@@",
+    // 21
+    "--;--", "--,--", "--;--", "--#--", "--{--", "--}--", "--{--", "--}--",
+    "--;--", "--;--", "--percent--", "-^^-", "==", "--[--", "--]--", "--(--",
+    "--)--", ";", ";", ";",
+    // 41
+    "ZEP", "Transaction", "OrvicPageData", "OrvicConnections",
+    "ALL_EVENT_TYPES",
+    // 46
+    "Session_Id", "Time", "Timer", "Type", "Event_Id", "Quantity",
+    "Response_Time", "Status_Id", "0", "1", "Rank1_From", "Rank1_To",
+    "Host_Id", "Location_Id", "Organization_Id", "Transaction_Id", "Script_Id",
+    "Meas_Value", "SM_Status_Id", "0", "1", "Sm_Threshold_Val1",
+    "Sm_Threshold_Val2", "Measurement_Id", "Target_Host_Id", "Connection_Id",
+    "Monitor_Id", "SM_Error_Code", "SM_Error_Message", "ORVIC_Domain",
+    "ORVIC_Server", "ORVIC_Page_ID", "ORVIC_Page_Name", "ORVIC_Network_Latency",
+    "ORVIC_Connections_Status", "0", "1", "ORVIC_DownLoad_Time",
+    "ORVIC_Denials", "0", "1",
+    // 87
+    "location", "transaction", "target host", "monitor", "measurement", "host",
+    "group", "response time", "transaction file",
+    // 96
+    "Transaction_Filter", "Location_Filter", "Group_Filter", "Location_Name",
+    "Transaction_Name", "Group_Name", "Target_Host_Filter", "Monitor_Filter",
+    "SM_Measurement_Filter", "Target_Host_Name", "Monitor_Name",
+    "SM_Measurement_Name", "Orvic_Page_Domain_Filter",
+    "Orvic_Page_Server_Filter", "Orvic_Connections_Domain_Filter",
+    "Orvic_Connections_Server_Filter", "Domain_IPs", "Server_IP",
+    // 114
+    "Average_ResponseTime", "Response_Time", "XoutofY_ResponseTime",
+    "ResponseTime_Percentage", "Transaction_Failed", "Transaction_Availability",
+    "XoutofY_Transaction_Failed", "Average_Measurement", "Measurement_Value",
+    "XoutofY_Measurement", "Measurement_Percentage", "Measurement_Failed",
+    "Meausrement_Availability", "XoutofY_Measurement_Failed", "Orvic_Hit_Rate",
+    "Orvic_Page_Time", "Orvic_Denials", "Orvic_Availability", "Orvic_Latency",
+    "Agent_Availability",
+    // 134
+    "Measurement", "Measurement_Name", "Percentage", "Times", "Max_Times",
+    "Measurement_Failed", "X", "Y", "@@ALL_MEASUREMENTS@@",
+    // 143
+    "AverageMeasurement", "Measurement", "XoutofYMeasurement",
+    "XoutofYMeasurementFailed", "MeasurementPercentage", "Transaction_Failed",
+    "Availability", "FieldFilter", "Agent_Availability",
+    // 152
+    "ALERT_NAME", "SEVERITY", "MORLO_URL", "PROFILE_NAME", "ALERT_DESCRIPTION",
+    "USER_MESSAGE", "GROUPBY_FIELD_NAME", "GROUPBY_FIELD_VALUE",
+    "TRIGGER_CAUSE", "ACTUAL_DETAILS", "TRANS_TIME", "TRANS_NAME",
+    "TRANS_FILE_NAME", "AGENT_NAME", "LOCATION_NAME", "GROUP_NAME",
+    "MEASUREMENT_TIME", "SERVER_NAME", "SNMP_IP", "URL_VALUE", "CBD_SERVERS",
+    "CBD_URLS", "COMMAND_LINE_VALUE", "ATTACH_CBD", "NUMERIC_PAGER",
+    "EMAIL_SUFFIX", "EMAIL_MAX_LEN", "SCRIPT_NAME", "SCRIPT_MAX_LEN",
+    "MIN_INTERVAL_BETWEEN_NOTIFICATIONS",
+    // 182
+    "Unknown", "Informational", "Warning", "Minor", "Major", "Critical",
+    "Undefined",
+    // 189
+    "Data Availability Alert",
+    // 190
+    "",
+};
+
+static_assert(sizeof(kExpected) / sizeof(kExpected[0]) == v::kCount,
+              "the expected table must list every position");
+
+TEST(Vocabulary, EveryPositionHoldsItsText) {
+  for (std::size_t position = 1; position <= v::kCount; ++position) {
+    SCOPED_TRACE(position);
+    const std::string* word = v::ByPosition(position);
+    ASSERT_NE(word, nullptr);
+    EXPECT_EQ(*word, kExpected[position - 1]);
+  }
+  EXPECT_EQ(v::ByPosition(0), nullptr);
+  EXPECT_EQ(v::ByPosition(v::kCount + 1), nullptr);
+}
+
+TEST(Vocabulary, LengthsOfTheUnusualTexts) {
+  EXPECT_EQ(v::ByPosition(190)->size(), 0u);
+  EXPECT_EQ(v::ByPosition(31)->size(), 11u);  // "--percent--"
+  EXPECT_EQ(v::ByPosition(32)->size(), 4u);   // "-^^-"
+  for (std::size_t position : {21u, 22u, 24u, 25u, 26u, 27u, 28u}) {
+    EXPECT_EQ(v::ByPosition(position)->size(), 5u) << position;
+  }
+  EXPECT_EQ(v::ByPosition(33)->size(), 2u);  // "=="
+}
+
+TEST(Vocabulary, TextsWithSpacesHoldSingleSpaces) {
+  EXPECT_EQ(v::entities::kTargetHost, "target host");
+  EXPECT_EQ(v::entities::kResponseTime, "response time");
+  EXPECT_EQ(v::entities::kTransactionFile, "transaction file");
+  EXPECT_EQ(v::alert_names::kDataAvailabilityAlert, "Data Availability Alert");
+}
+
+TEST(Vocabulary, EveryPositionIsItsOwnObject) {
+  std::set<const std::string*> objects;
+  for (std::size_t position = 1; position <= v::kCount; ++position) {
+    objects.insert(v::ByPosition(position));
+  }
+  EXPECT_EQ(objects.size(), v::kCount);
+}
+
+TEST(Vocabulary, RepeatedTextsStandAtTheirPositions) {
+  std::map<std::string, std::vector<std::size_t>> positions;
+  for (std::size_t position = 1; position <= v::kCount; ++position) {
+    positions[*v::ByPosition(position)].push_back(position);
+  }
+  const std::map<std::string, std::vector<std::size_t>> kRepeated = {
+      {"--;--", {21, 23, 29, 30}},
+      {"--{--", {25, 27}},
+      {"--}--", {26, 28}},
+      {";", {38, 39, 40}},
+      {"Response_Time", {52, 115}},
+      {"0", {54, 65, 81, 85}},
+      {"1", {55, 66, 82, 86}},
+      {"Transaction_Failed", {118, 148}},
+      {"Measurement_Failed", {125, 139}},
+      {"Agent_Availability", {133, 151}},
+      {"Measurement", {134, 144}},
+  };
+  for (const auto& entry : positions) {
+    if (entry.second.size() < 2) continue;
+    SCOPED_TRACE(entry.first);
+    ASSERT_EQ(kRepeated.count(entry.first), 1u) << "unexpected repeat";
+    EXPECT_EQ(entry.second, kRepeated.at(entry.first));
+  }
+  EXPECT_EQ(positions.size(), v::kCount - 18);  // 29 slots hold 11 texts
+}
+
+TEST(Vocabulary, CaseVariantsAreDifferentTexts) {
+  EXPECT_EQ(*v::ByPosition(42), "Transaction");
+  EXPECT_EQ(*v::ByPosition(88), "transaction");
+  EXPECT_EQ(*v::ByPosition(84), "ORVIC_Denials");
+  EXPECT_EQ(*v::ByPosition(130), "Orvic_Denials");
+  EXPECT_EQ(*v::ByPosition(99), "Location_Name");
+  EXPECT_EQ(*v::ByPosition(166), "LOCATION_NAME");
+}
+
+TEST(Vocabulary, TheCodecsMarksAreTheirPositions) {
+  namespace d = v::delimiters;
+  EXPECT_EQ(&d::kItemSeparator, v::ByPosition(21));
+  EXPECT_EQ(&d::kValueSeparator, v::ByPosition(22));
+  EXPECT_EQ(&d::kNameMark, v::ByPosition(24));
+  EXPECT_EQ(&d::kParamsOpen, v::ByPosition(25));
+  EXPECT_EQ(&d::kParamsClose, v::ByPosition(26));
+  EXPECT_EQ(&d::kDetailOpen, v::ByPosition(27));
+  EXPECT_EQ(&d::kDetailClose, v::ByPosition(28));
+  EXPECT_EQ(&d::kKeyValueSeparator, v::ByPosition(33));
+  EXPECT_EQ(&v::operators::kAnd, v::ByPosition(4));
+  EXPECT_EQ(&v::empty_text::kEmpty, v::ByPosition(190));
+}
+
+TEST(Vocabulary, TextsArePrintableAscii) {
+  for (std::size_t position = 1; position <= v::kCount; ++position) {
+    for (char c : *v::ByPosition(position)) {
+      EXPECT_TRUE(c >= 0x20 && c < 0x7f) << position;
+    }
+  }
+}
+
+}  // namespace
