@@ -279,7 +279,7 @@ void Write(Kind kind, std::string& text, const AlertDefinitions& source) {
   }
 }
 
-CheckReport CheckRoundTrip(Kind kind, const AlertDefinitions& defs,
+CheckReport CheckRoundTrip(Kind kind, AlertDefinitions& defs,
                            std::optional<std::uint32_t> combination) {
   CheckReport report;
 
@@ -301,10 +301,12 @@ CheckReport CheckRoundTrip(Kind kind, const AlertDefinitions& defs,
   }
 
   // The whole definition: the number of conditions and the combination.
-  AlertDefinitions whole{};
-  whole.definitions = defs.definitions;
-  whole.combination = combination ? *combination : kNoJoiner;
-  const ReadBack back = WriteAndRead(kind, whole);
+  // The records are written in place (not copied), with the combination
+  // under test put into the object for the call and taken out again.
+  const std::uint32_t kept = defs.combination;
+  defs.combination = combination ? *combination : kNoJoiner;
+  const ReadBack back = WriteAndRead(kind, defs);
+  defs.combination = kept;
   const std::size_t written = defs.definitions.size();
   const std::size_t read = back.defs.definitions.size();
   if (records_survive && (!back.ok || read != written)) {

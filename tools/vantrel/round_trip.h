@@ -42,8 +42,9 @@ struct CheckReport {
 // Writes `defs` with `combination` (nullopt: no joiner), reads the text
 // back and reports what does not survive. Each record is also written and
 // read on its own, so that the loss inside one condition is told apart from
-// the loss caused by the joining.
-CheckReport CheckRoundTrip(Kind kind, const AlertDefinitions& defs,
+// the loss caused by the joining. `defs.combination` is used during the
+// call and restored; the records are only read.
+CheckReport CheckRoundTrip(Kind kind, AlertDefinitions& defs,
                            std::optional<std::uint32_t> combination);
 
 }  // namespace vantrel_cli

@@ -399,7 +399,8 @@ TEST(RoundTripCheck, ReportsJoinersAndCombinationsThatDoNotSurvive) {
   EXPECT_EQ(Paths(CheckRoundTrip(Kind::Func, defs, 1U)),
             (std::vector<std::string>{"combination"}));
   EXPECT_TRUE(CheckRoundTrip(Kind::Func, defs, std::nullopt).survives());
-  EXPECT_EQ(Paths(CheckRoundTrip(Kind::Func, AlertDefinitions{}, std::nullopt)),
+  AlertDefinitions empty{};
+  EXPECT_EQ(Paths(CheckRoundTrip(Kind::Func, empty, std::nullopt)),
             (std::vector<std::string>{"definitions"}));
 }
 
