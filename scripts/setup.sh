@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
+  libcli11-dev nlohmann-json3-dev jq
 )
 
 missing=()
