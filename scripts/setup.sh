@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
+  g++-mingw-w64-x86-64-posix googletest wine64
 )
 
 missing=()
