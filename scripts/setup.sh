@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
   libcli11-dev nlohmann-json3-dev jq
+  g++-mingw-w64-x86-64-posix googletest wine64
 )
 
 missing=()
