@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
+  clang libclang-rt-14-dev valgrind cppcheck clang-tidy gcovr
 )
 
 missing=()
