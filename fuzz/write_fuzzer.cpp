@@ -1,0 +1,82 @@
+// Fuzz target: a record set decoded from the input (any bytes in any field,
+// any combination; see DecodeRecords).
+//
+// Checks, for every input:
+//   - both write entry points give the model's text, return true, replace
+//     the host's whole string and leave the source unchanged;
+//   - reading that text back gives the model's result (result, records,
+//     combination);
+//   - the round trip gives the records back (with every empty `values` as
+//     one empty value) exactly when RoundTrips() says the format can carry
+//     them: the condition is checked in both directions;
+//   - writing what was read back reproduces the first text whenever
+//     RewriteIsStable() holds and the read succeeded. Outside that condition
+//     the rewrite may differ (support/text_properties.h lists how), so there
+//     the rewrite is only compared with the model's.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "fuzz_support.h"
+#include "model/literal_codec.h"
+#include "support/text_properties.h"
+#include "vantrel/alert_definitions.h"
+
+namespace {
+
+namespace tp = vantrel_test::text_properties;
+
+// A combination that no parse writes, to see whether a parse touched it.
+constexpr std::uint32_t kUntouched = 0x5EEDu;
+
+bool SameSet(const AlertDefinitions& a, const AlertDefinitions& b) {
+  return a.combination == b.combination && a.definitions == b.definitions;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
+                                      std::size_t size) {
+  const AlertDefinitions decoded = vantrel_fuzz::DecodeRecords(data, size);
+  AlertDefinitions source = decoded;  // the exports take a non-const source
+
+  std::string expected;
+  VANTREL_FUZZ_CHECK(vantrel_model::WriteDefinition(expected, decoded));
+
+  std::string text = "previous content of the host's string";
+  VANTREL_FUZZ_CHECK(SetFuncDefinition(text, source));
+  VANTREL_FUZZ_CHECK(text == expected);
+  std::string filter_text(3, '\0');
+  VANTREL_FUZZ_CHECK(SetFilterDefinition(filter_text, source));
+  VANTREL_FUZZ_CHECK(filter_text == expected);
+  VANTREL_FUZZ_CHECK(SameSet(source, decoded));
+
+  // Read back by the library and by the model.
+  AlertDefinitions back{};
+  back.combination = kUntouched;
+  const bool ok = GetFuncDefinition(text, back);
+  AlertDefinitions model_back{};
+  model_back.combination = kUntouched;
+  const bool model_ok = vantrel_model::ParseDefinition(text, model_back);
+  VANTREL_FUZZ_CHECK(ok == model_ok);
+  VANTREL_FUZZ_CHECK(SameSet(back, model_back));
+
+  // Round trip: several records keep their combination; one record leaves
+  // the target's combination alone.
+  const AlertDefinitions normalized = tp::Normalized(decoded);
+  const std::uint32_t want_combination =
+      decoded.definitions.size() >= 2 ? decoded.combination : kUntouched;
+  const bool came_back = ok && back.definitions == normalized.definitions &&
+                         back.combination == want_combination;
+  VANTREL_FUZZ_CHECK(came_back == tp::RoundTrips(decoded));
+
+  // Idempotence of the rewrite, where it is guaranteed.
+  std::string again;
+  VANTREL_FUZZ_CHECK(SetFuncDefinition(again, back));
+  std::string model_again;
+  vantrel_model::WriteDefinition(model_again, back);
+  VANTREL_FUZZ_CHECK(again == model_again);
+  if (ok && tp::RewriteIsStable(decoded)) VANTREL_FUZZ_CHECK(again == text);
+  return 0;
+}
