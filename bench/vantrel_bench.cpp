@@ -280,7 +280,7 @@ void Prepare(Case& c) {
 class Targets {
  public:
   explicit Targets(std::size_t text_bytes)
-      : targets_(std::max<std::size_t>(1, (4u << 20) / (text_bytes + 1))) {
+      : targets_(std::max<std::size_t>(1, (128u << 10) / (text_bytes + 1))) {
     if (targets_.size() > 1024) targets_.resize(1024);
   }
   AlertDefinitions& Next(benchmark::State& state) {
@@ -303,6 +303,7 @@ void Report(benchmark::State& state, const Case& c, std::size_t bytes,
   const auto n = static_cast<std::int64_t>(state.iterations());
   state.SetBytesProcessed(n * static_cast<std::int64_t>(bytes));
   state.SetItemsProcessed(n * static_cast<std::int64_t>(c.items));
+  state.counters["bytes"] = static_cast<double>(bytes);
   state.counters["allocs"] = benchmark::Counter(
       static_cast<double>(allocations) / static_cast<double>(n));
 }
