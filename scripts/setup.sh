@@ -9,6 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev jq
   g++-mingw-w64-x86-64-posix googletest wine64
   clang libclang-rt-14-dev valgrind cppcheck clang-tidy gcovr
+  libbenchmark-dev python3
 )
 
 missing=()

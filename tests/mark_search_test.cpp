@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +83,28 @@ TEST(MarkSearch, BoundedSearchesCountOnlyHitsInsideTheirStretch) {
                 : kNotFound;
         ASSERT_EQ(FindMarkWithin(view, from, bound, mark), within)
             << text << " " << from << " " << bound;
+      }
+    }
+  }
+}
+
+// Texts longer than the stretch that is scanned byte by byte, so that the
+// memchr path and the switch between the two paths are both exercised.
+TEST(MarkSearch, AgreesWithStringFindOnLongTexts) {
+  std::uint32_t state = 12345;
+  auto next = [&state] {
+    state = state * 1103515245u + 12345u;
+    return state >> 16;
+  };
+  const std::string_view alphabet = "-#=,;x";
+  for (int round = 0; round < 300; ++round) {
+    std::string text(next() % 120, 'x');
+    for (char& c : text) c = alphabet[next() % alphabet.size()];
+    for (std::string_view mark : {"--#--", "==", "--,--", "--;--"}) {
+      for (std::size_t from = 0; from <= text.size(); ++from) {
+        ASSERT_EQ(FindMark(text, from, mark),
+                  std::string_view(text).find(mark, from))
+            << "text " << text << " from " << from << " mark " << mark;
       }
     }
   }

@@ -19,6 +19,29 @@ namespace codec_internal {
 
 constexpr std::size_t kNotFound = std::string_view::npos;
 
+// Whether the m bytes at `at` are the mark. The marks are five or two bytes
+// long; comparing those as fixed-size blocks compiles to a few loads and
+// compares instead of a call to memcmp.
+inline bool MarkAt(const char* at, const char* mark, std::size_t m) noexcept {
+  if (m == 5) return std::memcmp(at, mark, 5) == 0;
+  if (m == 2) return std::memcmp(at, mark, 2) == 0;
+  return std::memcmp(at, mark, m) == 0;
+}
+
+// The first `byte` in [p, p + n), or nullptr. Marks of a condition text are
+// usually a few bytes apart, so short stretches are looked at byte by byte,
+// which costs less than the call to memchr; longer ones go to memchr.
+inline const char* FindByte(const char* p, std::size_t n, char byte) noexcept {
+  constexpr std::size_t kShort = 16;
+  if (n <= kShort) {
+    for (const char* const end = p + n; p != end; ++p) {
+      if (*p == byte) return p;
+    }
+    return nullptr;
+  }
+  return static_cast<const char*>(std::memchr(p, byte, n));
+}
+
 // The lowest position p >= from at which `text` continues with `mark`, the
 // mark lying wholly inside `text`; kNotFound when there is none or when
 // `from` is at or past the end of `text`. Same result as
@@ -39,12 +62,11 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
   const char* p = base + from + anchor;
   const char* const last = base + (text.size() - m) + anchor;
   while (p <= last) {
-    const void* hit =
-        std::memchr(p, anchor_byte, static_cast<std::size_t>(last - p) + 1);
-    if (hit == nullptr) return kNotFound;
-    const char* const anchor_at = static_cast<const char*>(hit);
+    const char* const anchor_at =
+        FindByte(p, static_cast<std::size_t>(last - p) + 1, anchor_byte);
+    if (anchor_at == nullptr) return kNotFound;
     const char* const start = anchor_at - anchor;
-    if (std::memcmp(start, mark.data(), m) == 0) {
+    if (MarkAt(start, mark.data(), m)) {
       return static_cast<std::size_t>(start - base);
     }
     p = anchor_at + 1;

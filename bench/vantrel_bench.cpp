@@ -1,0 +1,466 @@
+// Benchmarks of the definition codec.
+//
+// For every input the same records are built or written five ways:
+//   ours       the shared library, through its exported functions, as a host
+//              calls it
+//   firstbyte  a copy of the codec whose mark search looks for a mark's
+//              first byte (std::string_view::find) instead of its middle byte
+//   floor      parse: the same records built straight from field texts cut
+//              out beforehand, with the same list nodes and strings and no
+//              scanning; write: the output bytes copied once into one buffer
+//              allocated at its final size
+//   literal    the literal model of the codec (tests/model)
+//
+// Every case reports bytes/s, items/s (items = list nodes of the records:
+// conditions, parameters and values) and `allocs`, the operator new calls
+// per parse or write. The allocations are counted by the replacement
+// operator new below, which the shared library also calls.
+
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "codec/definition_text.h"  // the first-byte copy of the codec
+#include "inputs.h"
+#include "model/literal_codec.h"
+#include "vantrel/alert_definitions.h"
+
+// ---------------------------------------------------------------------------
+// Counting allocator
+// ---------------------------------------------------------------------------
+
+namespace {
+thread_local std::size_t g_allocations = 0;
+}  // namespace
+
+void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (size == 0) size = 1;
+  if (void* p = std::malloc(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  ++g_allocations;
+  return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& t) noexcept {
+  return ::operator new(size, t);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// The floors
+// ---------------------------------------------------------------------------
+
+// The fields of parsed records as a flat tape of views into one prepared
+// buffer: the parse floor replays it.
+struct Field {
+  enum Kind : unsigned char { kRecord, kDetail, kParam, kValue } kind;
+  const char* data;
+  std::size_t size;
+};
+
+struct Tape {
+  std::string buffer;
+  std::vector<Field> fields;
+  std::uint32_t combination = 0;
+  bool has_joiner = false;
+};
+
+Tape MakeTape(const AlertDefinitions& defs, bool has_joiner) {
+  Tape tape;
+  tape.combination = defs.combination;
+  tape.has_joiner = has_joiner;
+  struct Pending {
+    Field::Kind kind;
+    std::size_t offset, size;
+  };
+  std::vector<Pending> pending;
+  auto add = [&](Field::Kind kind, const std::string& s) {
+    pending.push_back({kind, tape.buffer.size(), s.size()});
+    tape.buffer += s;
+  };
+  for (const AlertDefinition& record : defs.definitions) {
+    add(Field::kRecord, record.name);
+    add(Field::kDetail, record.detail);
+    for (const DefinitionParam& param : record.params) {
+      add(Field::kParam, param.key);
+      for (const std::string& value : param.values) add(Field::kValue, value);
+    }
+  }
+  for (const Pending& p : pending) {
+    tape.fields.push_back({p.kind, tape.buffer.data() + p.offset, p.size});
+  }
+  return tape;
+}
+
+bool ParseFloor(const Tape& tape, AlertDefinitions& target) {
+  if (tape.has_joiner) target.combination = tape.combination;
+  AlertDefinition* record = nullptr;
+  DefinitionParam* param = nullptr;
+  for (const Field& f : tape.fields) {
+    switch (f.kind) {
+      case Field::kRecord:
+        record = &target.definitions.emplace_back();
+        record->name.assign(f.data, f.size);
+        break;
+      case Field::kDetail:
+        record->detail.assign(f.data, f.size);
+        break;
+      case Field::kParam:
+        param = &record->params.emplace_back();
+        param->key.assign(f.data, f.size);
+        break;
+      case Field::kValue:
+        param->values.emplace_back(f.data, f.size);
+        break;
+    }
+  }
+  return true;
+}
+
+char* Put(char* dst, std::string_view bytes) {
+  std::memcpy(dst, bytes.data(), bytes.size());
+  return dst + bytes.size();
+}
+
+std::string_view SeparatorFor(std::uint32_t combination) {
+  return combination == 1 ? " @@AND@@ " : combination == 0 ? " @@OR@@ " : "  ";
+}
+
+// The size of the text, from the sizes of the fields alone.
+std::size_t TextSize(const AlertDefinitions& source) {
+  std::size_t size = 0;
+  for (const AlertDefinition& record : source.definitions) {
+    size += 25 + record.name.size() + record.detail.size();
+    if (record.params.empty()) continue;
+    size += 5 * record.params.size();  // the opening mark and the "--;--"s
+    for (const DefinitionParam& param : record.params) {
+      size += param.key.size() + 2;
+      for (const std::string& value : param.values) size += value.size();
+      if (!param.values.empty()) size += 5 * (param.values.size() - 1);
+    }
+  }
+  if (!source.definitions.empty()) {
+    size += (source.definitions.size() - 1) *
+            SeparatorFor(source.combination).size();
+  }
+  return size;
+}
+
+// Copies every output byte once into a buffer of `size` bytes, the size of
+// the text.
+std::unique_ptr<char[]> WriteFloor(const AlertDefinitions& source,
+                                   std::size_t size) {
+  std::unique_ptr<char[]> out(new char[size]);
+  const std::string_view joiner = SeparatorFor(source.combination);
+  char* dst = out.get();
+  bool first = true;
+  for (const AlertDefinition& record : source.definitions) {
+    if (!first) dst = Put(dst, joiner);
+    first = false;
+    dst = Put(dst, "--#--");
+    dst = Put(dst, record.name);
+    dst = Put(dst, "--#----{--");
+    dst = Put(dst, record.detail);
+    dst = Put(dst, "--}--");
+    if (!record.params.empty()) {
+      dst = Put(dst, "--{--");
+      bool first_param = true;
+      for (const DefinitionParam& param : record.params) {
+        if (!first_param) dst = Put(dst, "--;--");
+        first_param = false;
+        dst = Put(dst, param.key);
+        dst = Put(dst, "==");
+        bool first_value = true;
+        for (const std::string& value : param.values) {
+          if (!first_value) dst = Put(dst, "--,--");
+          first_value = false;
+          dst = Put(dst, value);
+        }
+      }
+    }
+    dst = Put(dst, "--}--");
+  }
+  if (static_cast<std::size_t>(dst - out.get()) != size) std::abort();
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Cases
+// ---------------------------------------------------------------------------
+
+struct Case {
+  std::string name;
+  std::string text;
+  bool literal;  // whether the literal model runs on it in reasonable time
+  AlertDefinitions parsed{};
+  std::string written;  // the text that writing `parsed` gives
+  Tape tape;
+  std::size_t items = 0;
+};
+
+std::size_t CountItems(const AlertDefinitions& defs) {
+  std::size_t items = 0;
+  for (const AlertDefinition& record : defs.definitions) {
+    ++items;
+    for (const DefinitionParam& param : record.params) {
+      items += 1 + param.values.size();
+    }
+  }
+  return items;
+}
+
+// Checks once, before timing, that every implementation agrees on the case.
+void Prepare(Case& c) {
+  GetFuncDefinition(c.text, c.parsed);
+  SetFuncDefinition(c.written, c.parsed);
+  c.items = CountItems(c.parsed);
+  c.tape = MakeTape(c.parsed, c.text.find("@@OR@@") != std::string::npos ||
+                                  c.text.find("@@AND@@") != std::string::npos);
+  AlertDefinitions floor{};
+  ParseFloor(c.tape, floor);
+  AlertDefinitions first_byte{};
+  vantrel::ParseDefinitionText(c.text, first_byte);
+  std::string first_byte_text;
+  vantrel::WriteDefinitionText(first_byte_text, c.parsed);
+  if (TextSize(c.parsed) != c.written.size()) {
+    std::fprintf(stderr, "text size wrong on %s\n", c.name.c_str());
+    std::exit(1);
+  }
+  const std::unique_ptr<char[]> floor_text =
+      WriteFloor(c.parsed, c.written.size());
+  bool same = std::string_view(floor_text.get(), c.written.size()) ==
+                  c.written &&
+              first_byte_text == c.written;
+  std::string a, b;
+  SetFuncDefinition(a, floor);
+  SetFuncDefinition(b, first_byte);
+  same = same && a == c.written && b == c.written;
+  if (c.literal) {
+    AlertDefinitions model{};
+    vantrel_model::ParseDefinition(c.text, model);
+    std::string model_text;
+    vantrel_model::WriteDefinition(model_text, c.parsed);
+    std::string m;
+    SetFuncDefinition(m, model);
+    same = same && model_text == c.written && m == c.written;
+  }
+  if (!same) {
+    std::fprintf(stderr, "implementations disagree on %s\n", c.name.c_str());
+    std::exit(1);
+  }
+}
+
+// Parse targets are kept until a batch is full and then destroyed with the
+// clock stopped, so that neither destruction nor the pause is timed per call.
+class Targets {
+ public:
+  explicit Targets(std::size_t text_bytes)
+      : targets_(std::max<std::size_t>(1, (128u << 10) / (text_bytes + 1))) {
+    if (targets_.size() > 1024) targets_.resize(1024);
+  }
+  AlertDefinitions& Next(benchmark::State& state) {
+    if (next_ == targets_.size()) {
+      state.PauseTiming();
+      for (AlertDefinitions& t : targets_) t.definitions.clear();
+      state.ResumeTiming();
+      next_ = 0;
+    }
+    return targets_[next_++];
+  }
+
+ private:
+  std::vector<AlertDefinitions> targets_;
+  std::size_t next_ = 0;
+};
+
+void Report(benchmark::State& state, const Case& c, std::size_t bytes,
+            std::size_t allocations) {
+  const auto n = static_cast<std::int64_t>(state.iterations());
+  state.SetBytesProcessed(n * static_cast<std::int64_t>(bytes));
+  state.SetItemsProcessed(n * static_cast<std::int64_t>(c.items));
+  state.counters["bytes"] = static_cast<double>(bytes);
+  state.counters["allocs"] = benchmark::Counter(
+      static_cast<double>(allocations) / static_cast<double>(n));
+}
+
+template <typename ParseFn>
+void RunParse(benchmark::State& state, const Case& c, ParseFn parse) {
+  Targets targets(c.text.size());
+  std::size_t allocations = 0;
+  for (auto _ : state) {
+    AlertDefinitions& target = targets.Next(state);
+    const std::size_t before = g_allocations;
+    benchmark::DoNotOptimize(parse(target));
+    allocations += g_allocations - before;
+    benchmark::ClobberMemory();
+  }
+  Report(state, c, c.text.size(), allocations);
+}
+
+template <typename WriteFn>
+void RunWrite(benchmark::State& state, const Case& c, WriteFn write) {
+  std::size_t allocations = 0;
+  for (auto _ : state) {
+    const std::size_t before = g_allocations;
+    write();
+    allocations += g_allocations - before;
+    benchmark::ClobberMemory();
+  }
+  Report(state, c, c.written.size(), allocations);
+}
+
+void Register(Case& c) {
+  const std::string& n = c.name;
+  benchmark::RegisterBenchmark(("parse/" + n + "/ours").c_str(),
+                               [&c](benchmark::State& s) {
+    RunParse(s, c, [&](AlertDefinitions& t) { return GetFuncDefinition(c.text, t); });
+  });
+  benchmark::RegisterBenchmark(("parse/" + n + "/firstbyte").c_str(),
+                               [&c](benchmark::State& s) {
+    RunParse(s, c, [&](AlertDefinitions& t) {
+      return vantrel::ParseDefinitionText(c.text, t);
+    });
+  });
+  benchmark::RegisterBenchmark(("parse/" + n + "/floor").c_str(),
+                               [&c](benchmark::State& s) {
+    RunParse(s, c, [&](AlertDefinitions& t) { return ParseFloor(c.tape, t); });
+  });
+  if (c.literal) {
+    benchmark::RegisterBenchmark(("parse/" + n + "/literal").c_str(),
+                                 [&c](benchmark::State& s) {
+      RunParse(s, c, [&](AlertDefinitions& t) {
+        return vantrel_model::ParseDefinition(c.text, t);
+      });
+    });
+  }
+  benchmark::RegisterBenchmark(("write/" + n + "/ours").c_str(),
+                               [&c](benchmark::State& s) {
+    std::string out;
+    RunWrite(s, c, [&] { SetFuncDefinition(out, c.parsed); });
+  });
+  benchmark::RegisterBenchmark(("write/" + n + "/firstbyte").c_str(),
+                               [&c](benchmark::State& s) {
+    std::string out;
+    RunWrite(s, c, [&] { vantrel::WriteDefinitionText(out, c.parsed); });
+  });
+  benchmark::RegisterBenchmark(("write/" + n + "/floor").c_str(),
+                               [&c](benchmark::State& s) {
+    std::unique_ptr<char[]> out;
+    RunWrite(s, c, [&] {
+      out = WriteFloor(c.parsed, TextSize(c.parsed));
+      benchmark::DoNotOptimize(out.get());
+    });
+  });
+  benchmark::RegisterBenchmark(("write/" + n + "/floor_presized").c_str(),
+                               [&c](benchmark::State& s) {
+    std::unique_ptr<char[]> out;
+    RunWrite(s, c, [&] {
+      out = WriteFloor(c.parsed, c.written.size());
+      benchmark::DoNotOptimize(out.get());
+    });
+  });
+  if (c.literal) {
+    benchmark::RegisterBenchmark(("write/" + n + "/literal").c_str(),
+                                 [&c](benchmark::State& s) {
+      std::string out;
+      RunWrite(s, c, [&] { vantrel_model::WriteDefinition(out, c.parsed); });
+    });
+  }
+}
+
+std::vector<std::unique_ptr<Case>>& Cases() {
+  static std::vector<std::unique_ptr<Case>> cases;
+  return cases;
+}
+
+Case& Add(std::string name, std::string text, bool literal) {
+  Cases().push_back(std::make_unique<Case>());
+  Case& c = *Cases().back();
+  c.name = std::move(name);
+  c.text = std::move(text);
+  c.literal = literal;
+  return c;
+}
+
+void AddAll() {
+  namespace in = vantrel_bench;
+  Add("worked_example", in::WorkedExample(), true);
+  Add("typical_rule", in::TypicalRule(), true);
+  Add("large/64K", in::LargeText(64u << 10), true);
+  Add("large/1M", in::LargeText(1u << 20), true);
+  Add("large/16M", in::LargeText(16u << 20), true);
+  // The literal model rescans to the end of the text for every item: with
+  // 100,000 items that is hours, so it is left out there.
+  Add("params_100000", in::ManyParams(100000), false);
+  Add("values_100000", in::ManyValues(100000), true);
+  struct Family {
+    const char* name;
+    std::string (*make)(std::size_t);
+  };
+  const Family families[] = {
+      {"comma_free", in::CommaFreeItems}, {"many_eq", in::ManyKeySeparators},
+      {"dash_runs", in::DashRuns},        {"only_marks", in::OnlyMarks},
+      {"only_joiners", in::OnlyJoiners}};
+  for (const Family& f : families) {
+    for (const char* size : {"8K", "32K", "128K"}) {
+      const std::size_t bytes = std::strtoul(size, nullptr, 10) << 10;
+      Add(std::string(f.name) + "/" + size, f.make(bytes), true);
+    }
+  }
+}
+
+// Two threads parsing the typical rule into objects of their own.
+void ParseThreads(benchmark::State& state) {
+  const Case& c = *Cases()[1];
+  RunParse(state, c, [&](AlertDefinitions& t) { return GetFuncDefinition(c.text, t); });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A warm heap, as in a long-running host: freed memory is kept rather than
+  // returned to the system, and large blocks come from the heap rather than
+  // from fresh mappings, so that no case is timed on page faults.
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TOP_PAD, 64 << 20);
+  AddAll();
+  for (auto& c : Cases()) {
+    Prepare(*c);
+    Register(*c);
+  }
+  benchmark::RegisterBenchmark("threads/typical_rule/ours", ParseThreads)
+      ->Threads(1)
+      ->Threads(2)
+      ->UseRealTime();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
