@@ -12,6 +12,7 @@
 
 namespace {
 
+using vantrel::codec_internal::CopyMark;
 using vantrel::codec_internal::FindMark;
 using vantrel::codec_internal::FindMarkStartingBefore;
 using vantrel::codec_internal::FindMarkWithin;
@@ -107,6 +108,16 @@ TEST(MarkSearch, AgreesWithStringFindOnLongTexts) {
             << "text " << text << " from " << from << " mark " << mark;
       }
     }
+  }
+}
+
+TEST(MarkCopy, CopiesMarksOfEveryLength) {
+  for (std::string_view mark : {"", "=", "==", "-#-", "--#--", "@@AND@@"}) {
+    char buffer[16] = "xxxxxxxxxxxxxxx";
+    const char* const end = CopyMark(buffer, mark);
+    EXPECT_EQ(end, buffer + mark.size());
+    EXPECT_EQ(std::string_view(buffer, mark.size()), mark);
+    EXPECT_EQ(buffer[mark.size()], 'x') << "wrote past the mark";
   }
 }
 

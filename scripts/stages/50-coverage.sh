@@ -14,5 +14,6 @@ gcovr --root . --object-directory build/coverage \
   --filter 'src/' --exclude 'src/codec/dll_main.cpp' \
   --exclude-throw-branches --exclude-unreachable-branches \
   --print-summary --txt build/coverage/coverage.txt \
-  --fail-under-line 100 --fail-under-branch 95
+  --fail-under-line 100 --fail-under-branch 95 \
+  build/coverage
 cat build/coverage/coverage.txt

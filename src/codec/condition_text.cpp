@@ -9,6 +9,7 @@
 namespace vantrel {
 namespace {
 
+using codec_internal::CopyMark;
 using codec_internal::FindMark;
 using codec_internal::FindMarkStartingBefore;
 using codec_internal::FindMarkWithin;
@@ -83,21 +84,6 @@ char* Put(char* dst, std::string_view bytes) noexcept {
   return dst + bytes.size();
 }
 
-// Put for a mark. The marks are five or two bytes long; copying those as
-// fixed-size blocks lets the compiler emit a few moves instead of a call to
-// memcpy for every mark, which is most of the writing time for short fields.
-char* PutMark(char* dst, std::string_view mark) noexcept {
-  if (mark.size() == 5) {
-    std::memcpy(dst, mark.data(), 5);
-    return dst + 5;
-  }
-  if (mark.size() == 2) {
-    std::memcpy(dst, mark.data(), 2);
-    return dst + 2;
-  }
-  return Put(dst, mark);
-}
-
 std::size_t AddSaturating(std::size_t a, std::size_t b) noexcept {
   const std::size_t sum = a + b;
   return sum < a ? static_cast<std::size_t>(-1) : sum;
@@ -169,29 +155,29 @@ std::size_t ConditionTextSize(const AlertDefinition& record) noexcept {
 
 char* WriteConditionText(char* dst, const AlertDefinition& record) noexcept {
   const Marks marks = CurrentMarks();
-  dst = PutMark(dst, marks.name);
+  dst = CopyMark(dst, marks.name);
   dst = Put(dst, record.name);
-  dst = PutMark(dst, marks.name);
-  dst = PutMark(dst, marks.detail_open);
+  dst = CopyMark(dst, marks.name);
+  dst = CopyMark(dst, marks.detail_open);
   dst = Put(dst, record.detail);
-  dst = PutMark(dst, marks.detail_close);
+  dst = CopyMark(dst, marks.detail_close);
   if (!record.params.empty()) {
-    dst = PutMark(dst, marks.params_open);
+    dst = CopyMark(dst, marks.params_open);
     bool first_param = true;
     for (const DefinitionParam& param : record.params) {
-      if (!first_param) dst = PutMark(dst, marks.item_sep);
+      if (!first_param) dst = CopyMark(dst, marks.item_sep);
       first_param = false;
       dst = Put(dst, param.key);
-      dst = PutMark(dst, marks.key_sep);
+      dst = CopyMark(dst, marks.key_sep);
       bool first_value = true;
       for (const std::string& value : param.values) {
-        if (!first_value) dst = PutMark(dst, marks.value_sep);
+        if (!first_value) dst = CopyMark(dst, marks.value_sep);
         first_value = false;
         dst = Put(dst, value);
       }
     }
   }
-  return PutMark(dst, marks.params_close);
+  return CopyMark(dst, marks.params_close);
 }
 
 void AppendConditionText(std::string& out, const AlertDefinition& record) {
