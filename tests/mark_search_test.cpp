@@ -3,6 +3,8 @@
 
 #include "codec/mark_search.h"
 
+#include "codec/mark_copy.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <list>
 
+#include "mark_copy.h"
 #include "mark_search.h"
 #include "vocabulary/vocabulary.h"
 

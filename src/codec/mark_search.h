@@ -1,4 +1,4 @@
-// Searching a text for a mark, and copying one.
+// Searching a text for a mark.
 //
 // Every mark of the rule texts begins with "--" or "@@" and has a more
 // distinctive byte in its middle ("--#--", "@@OR@@", "=="). A search that
@@ -72,23 +72,6 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
     p = anchor_at + 1;
   }
   return kNotFound;
-}
-
-// Copies `mark` to `dst` and returns the end of the copy. The marks are five
-// or two bytes long; copying those as fixed-size blocks lets the compiler
-// emit a few moves instead of a call to memcpy for every mark, which is most
-// of the writing time for short fields.
-//
-//   CopyMark(buffer, "--#--") == buffer + 5
-inline char* CopyMark(char* dst, std::string_view mark) noexcept {
-  if (mark.size() == 5) {
-    std::memcpy(dst, mark.data(), 5);
-  } else if (mark.size() == 2) {
-    std::memcpy(dst, mark.data(), 2);
-  } else if (!mark.empty()) {
-    std::memcpy(dst, mark.data(), mark.size());
-  }
-  return dst + mark.size();
 }
 
 // Like FindMark, but only a mark that begins before `limit` counts (it may
