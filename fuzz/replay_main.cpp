@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     const std::string bytes((std::istreambuf_iterator<char>(in)),
                             std::istreambuf_iterator<char>());
     if (!in.good() && !in.eof()) {
-      std::fprintf(stderr, "replay: cannot read %s\n", file.c_str());
+      std::fprintf(stderr, "replay: cannot read %s\n", file.string().c_str());
       return 2;
     }
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
