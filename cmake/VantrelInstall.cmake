@@ -1,5 +1,9 @@
 # Installs the library, its header, a CMake package (Vantrel::vantrel) and a
-# pkg-config file.
+# pkg-config file, in two install components:
+#   runtime      the shared library (.so.N / .dll) and the licence
+#   development  the header, the .so link or import library, the CMake
+#                package and the pkg-config file
+# The tool installs its program as a third component, tool.
 include(CMakePackageConfigHelpers)
 
 set(VANTREL_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/Vantrel"
@@ -9,14 +13,17 @@ set(VANTREL_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
 
 install(TARGETS vantrel
   EXPORT VantrelTargets
-  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}"
-  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" NAMELINK_COMPONENT Development
-  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}"
-  PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel")
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
+    NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
+  PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
+    COMPONENT development)
 
 install(EXPORT VantrelTargets
   NAMESPACE Vantrel::
-  DESTINATION "${VANTREL_INSTALL_CMAKEDIR}")
+  DESTINATION "${VANTREL_INSTALL_CMAKEDIR}"
+  COMPONENT development)
 
 configure_package_config_file(
   "${PROJECT_SOURCE_DIR}/cmake/VantrelConfig.cmake.in"
@@ -28,7 +35,8 @@ write_basic_package_version_file(
 install(FILES
   "${PROJECT_BINARY_DIR}/VantrelConfig.cmake"
   "${PROJECT_BINARY_DIR}/VantrelConfigVersion.cmake"
-  DESTINATION "${VANTREL_INSTALL_CMAKEDIR}")
+  DESTINATION "${VANTREL_INSTALL_CMAKEDIR}"
+  COMPONENT development)
 
 # The pkg-config file finds its prefix relative to its own place, so that
 # the installed tree can be moved (pkg-config's ${pcfiledir}).
@@ -54,4 +62,9 @@ endif()
 configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel.pc.in"
   "${PROJECT_BINARY_DIR}/vantrel.pc" @ONLY)
 install(FILES "${PROJECT_BINARY_DIR}/vantrel.pc"
-  DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}")
+  DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
+  COMPONENT development)
+
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
+  DESTINATION "${CMAKE_INSTALL_DOCDIR}"
+  COMPONENT runtime)
