@@ -43,9 +43,11 @@ install(FILES
 if(IS_ABSOLUTE "${VANTREL_INSTALL_PKGCONFIGDIR}")
   set(VANTREL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 else()
-  file(RELATIVE_PATH vantrel_pc_up
-    "/root/${VANTREL_INSTALL_PKGCONFIGDIR}" "/root")
-  string(REGEX REPLACE "/$" "" vantrel_pc_up "${vantrel_pc_up}")
+  # The path from the pkg-config directory up to the prefix: "../.." for
+  # lib/pkgconfig, "../../.." for lib/<multiarch>/pkgconfig.
+  set(vantrel_pc_up "${CMAKE_INSTALL_PREFIX}")
+  cmake_path(RELATIVE_PATH vantrel_pc_up
+    BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}/${VANTREL_INSTALL_PKGCONFIGDIR}")
   set(VANTREL_PC_PREFIX "\${pcfiledir}/${vantrel_pc_up}")
 endif()
 foreach(kind LIBDIR INCLUDEDIR)
