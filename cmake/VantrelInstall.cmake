@@ -6,6 +6,9 @@
 # The tool installs its program as a third component, tool.
 include(CMakePackageConfigHelpers)
 
+option(VANTREL_DEBIAN_DOCS
+  "Install the licence and changelog as the Debian packages want them" OFF)
+
 set(VANTREL_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/Vantrel"
   CACHE STRING "Where to install VantrelConfig.cmake")
 set(VANTREL_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
@@ -67,6 +70,10 @@ install(FILES "${PROJECT_BINARY_DIR}/vantrel.pc"
   DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
   COMPONENT development)
 
-install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
-  DESTINATION "${CMAKE_INSTALL_DOCDIR}"
-  COMPONENT runtime)
+# The Debian packages carry the licence as each package's copyright file
+# instead (see VantrelPackaging.cmake).
+if(NOT VANTREL_DEBIAN_DOCS)
+  install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
+    DESTINATION "${CMAKE_INSTALL_DOCDIR}"
+    COMPONENT runtime)
+endif()
