@@ -36,43 +36,50 @@ set(vantrel_deb_version
   "${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
 set(vantrel_deb_runtime "libvantrel${PROJECT_VERSION_MAJOR}")
 
+# CPack begins every package's description with the common summary above
+# and indents the lines below as the control file wants them; it does not
+# wrap them, so they are kept short here.
+set(vantrel_deb_about "Vantrel reads the function and filter definition texts of an
+alerting system into plain records (conditions, their parameters and the
+joiner between them) and writes records back as text.")
+
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME "${vantrel_deb_runtime}")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "${vantrel_deb_about}
+It has four entry points and depends on nothing but the C++ standard
+library.
+
+This package contains the shared library.")
+# CPack writes a postinst and postrm that run ldconfig; the trigger is what
+# current dpkg expects (see libvantrel1.lintian-overrides).
+configure_file("${PROJECT_SOURCE_DIR}/cmake/debian/triggers"
+  "${PROJECT_BINARY_DIR}/debian/runtime/triggers" COPYONLY)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+  "${PROJECT_BINARY_DIR}/debian/runtime/triggers")
 # A shlibs file, so that packages built against the library depend on it.
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS ON)
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
-set(CPACK_DEBIAN_RUNTIME_DESCRIPTION
-"reads and writes alert definition texts (shared library)
- Vantrel reads the function and filter definition texts of an alerting
- system into plain records (conditions, their parameters and the joiner
- between them) and writes records back as text. It has four entry points
- and depends on nothing but the C++ standard library.
- .
- This package contains the shared library.")
+# CPack only writes it for the shared library, in the runtime package.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME "libvantrel-dev")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
   "${vantrel_deb_runtime} (= ${vantrel_deb_version})")
-set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
-"reads and writes alert definition texts (development files)
- Vantrel reads the function and filter definition texts of an alerting
- system into plain records (conditions, their parameters and the joiner
- between them) and writes records back as text.
- .
- This package contains the header, the CMake package (Vantrel::vantrel)
- and the pkg-config file.")
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "${vantrel_deb_about}
+
+This package contains the development files: the header, the CMake
+package (find_package(Vantrel), target Vantrel::vantrel) and the
+pkg-config file (vantrel).")
 
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME "vantrel")
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
   "${vantrel_deb_runtime} (= ${vantrel_deb_version})")
-set(CPACK_DEBIAN_TOOL_DESCRIPTION
-"converts alert definition texts to JSON and back
- The vantrel program reads the function and filter definition texts of an
- alerting system into JSON and writes JSON back as definition text, and
- checks whether records survive a write and a read unchanged. It uses the
- Vantrel library to do so.")
+set(CPACK_DEBIAN_TOOL_DESCRIPTION "${vantrel_deb_about}
+
+This package contains the vantrel program, which converts definition
+texts to JSON and back and checks whether records survive being written
+and read back.")
 
 if(VANTREL_DEBIAN_DOCS)
   # The copyright file: LICENSE in the machine-readable format, its text
@@ -115,6 +122,13 @@ if(VANTREL_DEBIAN_DOCS)
     set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}")
     install(FILES "${PROJECT_BINARY_DIR}/debian/copyright" "${vantrel_changelog_gz}"
       DESTINATION "${doc}" COMPONENT ${component})
+    # Each lintian finding left in a package, with its reason.
+    set(overrides
+      "${PROJECT_SOURCE_DIR}/cmake/debian/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}.lintian-overrides")
+    install(FILES "${overrides}"
+      DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides"
+      RENAME "${CPACK_DEBIAN_${upper}_PACKAGE_NAME}"
+      COMPONENT ${component})
   endforeach()
 endif()
 

@@ -20,8 +20,17 @@ for package in "${packages[@]}"; do
   fi
 done
 
+# Debian's own compiler and linker flags (hardening: stack protector,
+# fortified functions, read-only relocations bound at load), as
+# dpkg-buildflags gives them to every Debian package build. CMake takes
+# CXXFLAGS and LDFLAGS from the environment on a fresh configure.
+export DEB_BUILD_MAINT_OPTIONS="hardening=+all"
+CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
+LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
+export CXXFLAGS LDFLAGS
 rm -rf build/debian/packages
 cmake --workflow --preset debian --fresh
+unset CXXFLAGS LDFLAGS
 mapfile -t debs < <(ls build/debian/packages/*.deb)
 if [ "${#debs[@]}" -ne 3 ]; then
   echo "debian: expected 3 packages, found ${#debs[@]}: ${debs[*]}" >&2
@@ -51,7 +60,10 @@ expect libvantrel1 "libc6"
 echo "debian: lintian"
 # --fail-on warning: a new warning fails the stage until it is fixed or
 # overridden with its reason in cmake/debian/<package>.lintian-overrides.
-lintian --fail-on error,warning --display-info --show-overrides "${debs[@]}"
+lintian --fail-on error,warning --display-info "${debs[@]}"
+# The findings overridden, for the log (--show-overrides would make them
+# count towards --fail-on).
+lintian --fail-on none --show-overrides "${debs[@]}" | grep '^O:' || true
 
 echo "debian: install"
 cleanup() { $sudo dpkg --purge "${packages[@]}" >/dev/null 2>&1 || true; }
