@@ -79,7 +79,8 @@ cmake -DPREFIX=/usr \
   -P tests/check_package.cmake
 
 # The installed tool, against the installed library.
-/usr/bin/vantrel --help | grep -q "Usage:"
+help=$(/usr/bin/vantrel --help)
+grep -q "Usage:" <<<"$help" || { echo "debian: vantrel --help: $help" >&2; exit 1; }
 /usr/bin/vantrel parse examples/average_response_time.txt \
   | cmp - examples/average_response_time.json
 
