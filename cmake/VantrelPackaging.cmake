@@ -12,6 +12,8 @@ set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
 set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
 
 # --- Debian packages (cpack -G DEB; the debian preset) -----------------------
+# Made by `cmake --workflow --preset debian`, whose package step names the
+# DEB generator; CPACK_GENERATOR is left to each build.
 # One package per install component:
 #   libvantrel1     runtime      the shared library
 #   libvantrel-dev  development  header, .so link, CMake package, pkg-config
@@ -117,7 +119,11 @@ if(VANTREL_DEBIAN_DOCS)
     VERBATIM)
   add_custom_target(vantrel_debian_changelog ALL DEPENDS "${vantrel_changelog_gz}")
 
-  foreach(component runtime development tool)
+  set(vantrel_deb_components runtime development)
+  if(VANTREL_BUILD_TOOLS)
+    list(APPEND vantrel_deb_components tool)
+  endif()
+  foreach(component IN LISTS vantrel_deb_components)
     string(TOUPPER "${component}" upper)
     set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}")
     install(FILES "${PROJECT_BINARY_DIR}/debian/copyright" "${vantrel_changelog_gz}"
@@ -130,14 +136,6 @@ if(VANTREL_DEBIAN_DOCS)
       RENAME "${CPACK_DEBIAN_${upper}_PACKAGE_NAME}"
       COMPONENT ${component})
   endforeach()
-endif()
-
-# Plain `cpack` makes the Debian packages where dpkg is at hand; elsewhere
-# (Windows, other systems) CPack's own default or the generator's section
-# above decides.
-find_program(VANTREL_DPKG_DEB dpkg-deb)
-if(NOT DEFINED CPACK_GENERATOR AND VANTREL_DPKG_DEB AND NOT WIN32)
-  set(CPACK_GENERATOR DEB)
 endif()
 
 include(CPack)
