@@ -6,6 +6,9 @@
 # The tool installs its program as a third component, tool.
 include(CMakePackageConfigHelpers)
 
+option(VANTREL_DEBIAN_DOCS
+  "Install the licence and changelog as the Debian packages want them" OFF)
+
 set(VANTREL_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/Vantrel"
   CACHE STRING "Where to install VantrelConfig.cmake")
 set(VANTREL_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
@@ -43,9 +46,11 @@ install(FILES
 if(IS_ABSOLUTE "${VANTREL_INSTALL_PKGCONFIGDIR}")
   set(VANTREL_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
 else()
-  file(RELATIVE_PATH vantrel_pc_up
-    "/root/${VANTREL_INSTALL_PKGCONFIGDIR}" "/root")
-  string(REGEX REPLACE "/$" "" vantrel_pc_up "${vantrel_pc_up}")
+  # The path from the pkg-config directory up to the prefix: "../.." for
+  # lib/pkgconfig, "../../.." for lib/<multiarch>/pkgconfig.
+  set(vantrel_pc_up "${CMAKE_INSTALL_PREFIX}")
+  cmake_path(RELATIVE_PATH vantrel_pc_up
+    BASE_DIRECTORY "${CMAKE_INSTALL_PREFIX}/${VANTREL_INSTALL_PKGCONFIGDIR}")
   set(VANTREL_PC_PREFIX "\${pcfiledir}/${vantrel_pc_up}")
 endif()
 foreach(kind LIBDIR INCLUDEDIR)
@@ -65,6 +70,10 @@ install(FILES "${PROJECT_BINARY_DIR}/vantrel.pc"
   DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
   COMPONENT development)
 
-install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
-  DESTINATION "${CMAKE_INSTALL_DOCDIR}"
-  COMPONENT runtime)
+# The Debian packages carry the licence as each package's copyright file
+# instead (see VantrelPackaging.cmake).
+if(NOT VANTREL_DEBIAN_DOCS)
+  install(FILES "${PROJECT_SOURCE_DIR}/LICENSE"
+    DESTINATION "${CMAKE_INSTALL_DOCDIR}"
+    COMPONENT runtime)
+endif()

@@ -11,4 +11,131 @@ set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_PACKAGE_DIRECTORY "${PROJECT_BINARY_DIR}/packages")
 set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
 
+# --- Debian packages (cpack -G DEB; the debian preset) -----------------------
+# Made by `cmake --workflow --preset debian`, whose package step names the
+# DEB generator; CPACK_GENERATOR is left to each build.
+# One package per install component:
+#   libvantrel1     runtime      the shared library
+#   libvantrel-dev  development  header, .so link, CMake package, pkg-config
+#   vantrel         tool         the command-line program
+# Each carries /usr/share/doc/<package>/copyright (machine-readable, from
+# LICENSE) and changelog.Debian.gz (from cmake/debian/changelog) when
+# VANTREL_DEBIAN_DOCS is on, as the debian preset has it. Depends on system
+# libraries come from dpkg-shlibdeps; those between the three packages are
+# stated here, pinned to the same version.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The tool needs libvantrel.so.1, which is in no installed package while the
+# packages are made: dpkg-shlibdeps finds it in the build tree, and the
+# dependency on libvantrel1 is stated below instead.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS "${PROJECT_BINARY_DIR}")
+set(CPACK_STRIP_FILES ON)
+set(vantrel_deb_version
+  "${CPACK_PACKAGE_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
+set(vantrel_deb_runtime "libvantrel${PROJECT_VERSION_MAJOR}")
+
+# CPack begins every package's description with the common summary above
+# and indents the lines below as the control file wants them; it does not
+# wrap them, so they are kept short here.
+set(vantrel_deb_about "Vantrel reads the function and filter definition texts of an
+alerting system into plain records (conditions, their parameters and the
+joiner between them) and writes records back as text.")
+
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME "${vantrel_deb_runtime}")
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "${vantrel_deb_about}
+It has four entry points and depends on nothing but the C++ standard
+library.
+
+This package contains the shared library.")
+# CPack writes a postinst and postrm that run ldconfig; the trigger is what
+# current dpkg expects (see libvantrel1.lintian-overrides).
+configure_file("${PROJECT_SOURCE_DIR}/cmake/debian/triggers"
+  "${PROJECT_BINARY_DIR}/debian/runtime/triggers" COPYONLY)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
+  "${PROJECT_BINARY_DIR}/debian/runtime/triggers")
+# A shlibs file, so that packages built against the library depend on it.
+# CPack only writes it for the shared library, in the runtime package.
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME "libvantrel-dev")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
+  "${vantrel_deb_runtime} (= ${vantrel_deb_version})")
+set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "${vantrel_deb_about}
+
+This package contains the development files: the header, the CMake
+package (find_package(Vantrel), target Vantrel::vantrel) and the
+pkg-config file (vantrel).")
+
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME "vantrel")
+set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS
+  "${vantrel_deb_runtime} (= ${vantrel_deb_version})")
+set(CPACK_DEBIAN_TOOL_DESCRIPTION "${vantrel_deb_about}
+
+This package contains the vantrel program, which converts definition
+texts to JSON and back and checks whether records survive being written
+and read back.")
+
+if(VANTREL_DEBIAN_DOCS)
+  # The copyright file: LICENSE in the machine-readable format, its text
+  # indented by one space and its blank lines written as " .".
+  file(STRINGS "${PROJECT_SOURCE_DIR}/LICENSE" vantrel_license_lines)
+  set(VANTREL_LICENSE_TEXT "")
+  set(VANTREL_COPYRIGHT "")
+  foreach(line IN LISTS vantrel_license_lines)
+    if(line MATCHES "^Copyright \\(c\\) (.*)$")
+      set(VANTREL_COPYRIGHT "${CMAKE_MATCH_1}")
+    endif()
+    if(line STREQUAL "")
+      string(APPEND VANTREL_LICENSE_TEXT " .\n")
+    else()
+      string(APPEND VANTREL_LICENSE_TEXT " ${line}\n")
+    endif()
+  endforeach()
+  string(REGEX REPLACE "\n$" "" VANTREL_LICENSE_TEXT "${VANTREL_LICENSE_TEXT}")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/debian/copyright.in"
+    "${PROJECT_BINARY_DIR}/debian/copyright" @ONLY)
+
+  # The changelog's first entry must be this version's.
+  set(vantrel_changelog "${PROJECT_SOURCE_DIR}/cmake/debian/changelog")
+  file(STRINGS "${vantrel_changelog}" vantrel_changelog_top LIMIT_COUNT 1)
+  if(NOT vantrel_changelog_top MATCHES "^vantrel \\(${vantrel_deb_version}\\) ")
+    message(FATAL_ERROR "cmake/debian/changelog does not begin with an entry "
+      "for ${vantrel_deb_version}: ${vantrel_changelog_top}")
+  endif()
+  find_program(VANTREL_GZIP gzip REQUIRED)
+  set(vantrel_changelog_gz "${PROJECT_BINARY_DIR}/debian/changelog.Debian.gz")
+  # -n leaves out the name and time stamp, so the file is reproducible.
+  add_custom_command(OUTPUT "${vantrel_changelog_gz}"
+    COMMAND "${VANTREL_GZIP}" -9nc "${vantrel_changelog}" > "${vantrel_changelog_gz}"
+    DEPENDS "${vantrel_changelog}"
+    VERBATIM)
+  add_custom_target(vantrel_debian_changelog ALL DEPENDS "${vantrel_changelog_gz}")
+
+  set(vantrel_deb_components runtime development)
+  if(VANTREL_BUILD_TOOLS)
+    list(APPEND vantrel_deb_components tool)
+  endif()
+  foreach(component IN LISTS vantrel_deb_components)
+    string(TOUPPER "${component}" upper)
+    set(doc "${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}")
+    install(FILES "${PROJECT_BINARY_DIR}/debian/copyright" "${vantrel_changelog_gz}"
+      DESTINATION "${doc}" COMPONENT ${component})
+    # Each lintian finding left in a package, with its reason.
+    set(overrides
+      "${PROJECT_SOURCE_DIR}/cmake/debian/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}.lintian-overrides")
+    install(FILES "${overrides}"
+      DESTINATION "${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides"
+      RENAME "${CPACK_DEBIAN_${upper}_PACKAGE_NAME}"
+      COMPONENT ${component})
+  endforeach()
+endif()
+
 include(CPack)

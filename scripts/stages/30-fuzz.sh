@@ -5,12 +5,13 @@
 #   VANTREL_FUZZ_SECONDS=600 bash scripts/stages/30-fuzz.sh   for longer runs
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+root="$PWD"
 
 seconds="${VANTREL_FUZZ_SECONDS:-60}"
 cmake --preset fuzz --fresh >/dev/null
 cmake --build --preset fuzz --target vantrel_parse_fuzzer vantrel_write_fuzzer
 
-out=build/fuzz/runs
+out="$root/build/fuzz/runs"
 rm -rf "$out"
 mkdir -p "$out"
 total=0
@@ -18,18 +19,17 @@ for target in parse write; do
   mkdir -p "$out/$target-corpus" "$out/$target-artifacts"
   log="$out/$target.log"
   # The first corpus directory receives new inputs; the committed seeds are
-  # only read. -jobs=1 runs the fuzzer in one child process whose output
-  # goes to fuzz-0.log in the working directory.
+  # only read. A failing input is saved under $target-artifacts/.
   status=0
-  (cd "$out" && "../fuzz/vantrel_${target}_fuzzer" \
-      -max_total_time="$seconds" -timeout=10 -jobs=1 -print_final_stats=1 \
-      -dict="../../../fuzz/vantrel.dict" \
-      -artifact_prefix="$target-artifacts/" \
-      "$target-corpus" "../../../fuzz/corpus/$target" >"$target.parent.log" 2>&1) \
+  "$root/build/fuzz/fuzz/vantrel_${target}_fuzzer" \
+    -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    -dict="$root/fuzz/vantrel.dict" \
+    -artifact_prefix="$out/$target-artifacts/" \
+    "$out/$target-corpus" "$root/fuzz/corpus/$target" >"$log" 2>&1 \
     || status=$?
-  mv "$out/fuzz-0.log" "$log" 2>/dev/null || cp "$out/$target.parent.log" "$log"
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  if [ "$status" -ne 0 ] || [ -z "$runs" ] || ls "$out/$target-artifacts"/* >/dev/null 2>&1; then
+  if [ "$status" -ne 0 ] || [ -z "$runs" ] \
+      || [ -n "$(ls -A "$out/$target-artifacts")" ]; then
     echo "fuzz: $target failed (status $status)" >&2
     tail -40 "$log" >&2
     exit 1

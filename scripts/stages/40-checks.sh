@@ -2,7 +2,8 @@
 # Checkers beyond the sanitizer suite:
 #   - the concurrency test under ThreadSanitizer (preset tsan);
 #   - the host tests under valgrind memcheck, zero errors and zero leaks;
-#   - clang-tidy (.clang-tidy) and cppcheck on src/, zero findings.
+#   - clang-tidy (.clang-tidy) and cppcheck on the library (src/) and the
+#     tool (tools/), zero findings.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -21,13 +22,17 @@ valgrind --quiet --error-exitcode=1 --leak-check=full \
   --errors-for-leak-kinds=definite,indirect,possible \
   build/ci/tests/vantrel_host_tests --gtest_brief=1
 
-# dll_main.cpp needs <windows.h> and is left to the Windows build.
-sources=(src/codec/condition_text.cpp src/codec/definition_text.cpp
-         src/codec/exports.cpp src/vocabulary/vocabulary.cpp)
+# The library's sources and the tool's (its tests are left to the compiler
+# warnings, like the library's). dll_main.cpp needs <windows.h> and is left
+# to the Windows build.
+mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'tools/*.cpp' \
+  | grep -v -e '^src/codec/dll_main\.cpp$' -e '/tests/')
+echo "checks: ${#sources[@]} sources: ${sources[*]}"
 
 echo "checks: clang-tidy"
 # The ci build's compile commands come from gcc, whose default standard is
-# C++17 already; clang-tidy's is older, so it is named.
+# C++17 already; clang-tidy's is older, so it is named. The ci build holds
+# the tool (VANTREL_BUILD_TOOLS is on there), so its commands are known.
 clang-tidy -p build/ci --quiet --extra-arg=-std=c++17 "${sources[@]}"
 
 echo "checks: cppcheck"
@@ -36,10 +41,12 @@ echo "checks: cppcheck"
 #     by non-const reference; they are the host's ABI and cannot change;
 #   CastIntegerToAddressAtReturn in vocabulary.cpp: a misreading of the
 #     X-macro table, which holds pointers, not integers.
+# CLI11 and nlohmann-json are system headers to cppcheck
+# (missingIncludeSystem): it checks our code, not theirs.
 cppcheck --enable=warning,style,performance,portability --std=c++17 \
   --language=c++ --error-exitcode=1 --inline-suppr --quiet \
-  -I include -I src --suppress=missingIncludeSystem \
+  -I include -I src -I tools/vantrel --suppress=missingIncludeSystem \
   --suppress=constParameter:src/codec/exports.cpp \
   --suppress=CastIntegerToAddressAtReturn:src/vocabulary/vocabulary.cpp \
-  src/
+  "${sources[@]}"
 echo "checks: all clean"
