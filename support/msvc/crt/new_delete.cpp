@@ -1,7 +1,8 @@
 // The global allocation functions on the C runtime's malloc and free, as
 // the Visual C++ runtime defines them: every module of a process allocates
 // from ucrtbase.dll's one heap, so storage may change hands between a DLL
-// and its host.
+// and its host. They are weak definitions, so that a module may replace
+// any of them, as C++ allows, without clashing with the others.
 #include <malloc.h>
 #include <stdlib.h>
 
@@ -28,36 +29,38 @@ void* AllocateAligned(size_t size, std::align_val_t align) {
 }
 }  // namespace
 
-void* __CRTDECL operator new(size_t size) { return Allocate(size); }
-void* __CRTDECL operator new[](size_t size) { return Allocate(size); }
-void* __CRTDECL operator new(size_t size, const std::nothrow_t&) noexcept {
+#define VANTREL_REPLACEABLE __attribute__((weak))
+
+VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size) { return Allocate(size); }
+VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size) { return Allocate(size); }
+VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size, const std::nothrow_t&) noexcept {
   try {
     return Allocate(size);
   } catch (...) {
     return nullptr;
   }
 }
-void* __CRTDECL operator new[](size_t size, const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size, const std::nothrow_t&) noexcept {
   return operator new(size, std::nothrow);
 }
-void __CRTDECL operator delete(void* p) noexcept { free(p); }
-void __CRTDECL operator delete[](void* p) noexcept { free(p); }
-void __CRTDECL operator delete(void* p, size_t) noexcept { free(p); }
-void __CRTDECL operator delete[](void* p, size_t) noexcept { free(p); }
-void __CRTDECL operator delete(void* p, const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p) noexcept { free(p); }
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p) noexcept { free(p); }
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, size_t) noexcept { free(p); }
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, size_t) noexcept { free(p); }
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, const std::nothrow_t&) noexcept {
   free(p);
 }
-void __CRTDECL operator delete[](void* p, const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, const std::nothrow_t&) noexcept {
   free(p);
 }
 
-void* __CRTDECL operator new(size_t size, std::align_val_t align) {
+VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size, std::align_val_t align) {
   return AllocateAligned(size, align);
 }
-void* __CRTDECL operator new[](size_t size, std::align_val_t align) {
+VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size, std::align_val_t align) {
   return AllocateAligned(size, align);
 }
-void* __CRTDECL operator new(size_t size, std::align_val_t align,
+VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size, std::align_val_t align,
                              const std::nothrow_t&) noexcept {
   try {
     return AllocateAligned(size, align);
@@ -65,27 +68,27 @@ void* __CRTDECL operator new(size_t size, std::align_val_t align,
     return nullptr;
   }
 }
-void* __CRTDECL operator new[](size_t size, std::align_val_t align,
+VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size, std::align_val_t align,
                                const std::nothrow_t&) noexcept {
   return operator new(size, align, std::nothrow);
 }
-void __CRTDECL operator delete(void* p, std::align_val_t) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, std::align_val_t) noexcept {
   _aligned_free(p);
 }
-void __CRTDECL operator delete[](void* p, std::align_val_t) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, std::align_val_t) noexcept {
   _aligned_free(p);
 }
-void __CRTDECL operator delete(void* p, size_t, std::align_val_t) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, size_t, std::align_val_t) noexcept {
   _aligned_free(p);
 }
-void __CRTDECL operator delete[](void* p, size_t, std::align_val_t) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, size_t, std::align_val_t) noexcept {
   _aligned_free(p);
 }
-void __CRTDECL operator delete(void* p, std::align_val_t,
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, std::align_val_t,
                                const std::nothrow_t&) noexcept {
   _aligned_free(p);
 }
-void __CRTDECL operator delete[](void* p, std::align_val_t,
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, std::align_val_t,
                                  const std::nothrow_t&) noexcept {
   _aligned_free(p);
 }
