@@ -10,6 +10,7 @@ packages=(
   g++-mingw-w64-x86-64-posix googletest wine64
   clang libclang-rt-14-dev valgrind cppcheck clang-tidy gcovr
   libbenchmark-dev python3
+  clang-14 clang-tools-14 lld-16 llvm-14 libwine-dev
 )
 
 missing=()

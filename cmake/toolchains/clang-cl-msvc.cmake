@@ -87,6 +87,10 @@ else()
     "(sha256 ${_vantrel_stl_sha256}).")
 endif()
 
+# The STL tree in use: a project that ships programs built with it ships its
+# LICENSE.txt and NOTICE.txt too.
+set(VANTREL_MSVC_STL_ROOT "${_vantrel_stl}")
+
 # --- The project's own runtime layer -----------------------------------------
 # Rebuilt when the layer's sources, the STL's place or the tools change.
 file(GLOB_RECURSE _vantrel_layer_files "${_vantrel_layer}/*.h"

@@ -170,12 +170,16 @@ if(EXPORTS)
     string(STRIP "${demangled}" demangled)
     # The parse entry points read the text, the write entry points replace
     # it: only the former take it by const reference.
+    # (One pattern per if: a second MATCHES in the same condition would
+    # overwrite CMAKE_MATCH_1.)
     set(name "")
-    if(demangled MATCHES "^(Get(Func|Filter)Definition)\\(${string_type} const&, AlertDefinitions&\\)$"
-       OR demangled MATCHES "^bool __cdecl (Get(Func|Filter)Definition)\\(${string_type} const ?&, ?struct AlertDefinitions ?&\\)$")
+    if(demangled MATCHES "^(Get(Func|Filter)Definition)\\(${string_type} const&, AlertDefinitions&\\)$")
       set(name "${CMAKE_MATCH_1}")
-    elseif(demangled MATCHES "^(Set(Func|Filter)Definition)\\(${string_type}&, AlertDefinitions&\\)$"
-           OR demangled MATCHES "^bool __cdecl (Set(Func|Filter)Definition)\\(${string_type} ?&, ?struct AlertDefinitions ?&\\)$")
+    elseif(demangled MATCHES "^bool __cdecl (Get(Func|Filter)Definition)\\(${string_type} const ?&, ?struct AlertDefinitions ?&\\)$")
+      set(name "${CMAKE_MATCH_1}")
+    elseif(demangled MATCHES "^(Set(Func|Filter)Definition)\\(${string_type}&, AlertDefinitions&\\)$")
+      set(name "${CMAKE_MATCH_1}")
+    elseif(demangled MATCHES "^bool __cdecl (Set(Func|Filter)Definition)\\(${string_type} ?&, ?struct AlertDefinitions ?&\\)$")
       set(name "${CMAKE_MATCH_1}")
     endif()
     if(name)

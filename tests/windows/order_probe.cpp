@@ -24,7 +24,9 @@ using Receiver = void (*)(int event, const void* pointer, std::size_t size);
 // The events, as the receiver gets them.
 enum Event { kNew = 1, kDelete = 2, kAttach = 3, kDetach = 4 };
 
-void Report(int event, const void* pointer, std::size_t size) {
+// The pointer is passed as void*: GCC takes a const void* argument for a
+// read of the (fresh, unwritten) block it points to.
+void Report(int event, void* pointer, std::size_t size) {
   static Receiver receiver = nullptr;  // constant-initialised
   if (receiver == nullptr) {
     const FARPROC proc =
