@@ -7,8 +7,8 @@
 // wrong order. The compiler registers static destructors through atexit,
 // so this decides when a DLL's constants are destroyed.
 //
-// quick_exit, at_quick_exit and _set_abort_behavior, which Wine's header
-// lacks, are added.
+// quick_exit, at_quick_exit, _set_abort_behavior and _dupenv_s, which
+// Wine's header lacks, are added.
 #ifndef VANTREL_MSVC_STDLIB_H
 #define VANTREL_MSVC_STDLIB_H
 
@@ -26,6 +26,7 @@ int __cdecl atexit(void(__cdecl*)(void));
 _onexit_t __cdecl _onexit(_onexit_t);
 _ACRTIMP __declspec(noreturn) void __cdecl quick_exit(int);
 _ACRTIMP unsigned int __cdecl _set_abort_behavior(unsigned int, unsigned int);
+_ACRTIMP errno_t __cdecl _dupenv_s(char**, size_t*, const char*);
 _ACRTIMP int __cdecl _crt_at_quick_exit(void(__cdecl*)(void));
 static __inline int __cdecl at_quick_exit(void(__cdecl* function)(void)) {
   return _crt_at_quick_exit(function);
