@@ -1,7 +1,9 @@
 # vantrel_set_warnings(target): the project's warning set, as errors when
 # VANTREL_WERROR is on (CI turns it on).
 function(vantrel_set_warnings target)
-  if(CMAKE_CXX_COMPILER_ID STREQUAL "MSVC")
+  # MSVC is also true for clang-cl, which takes cl.exe's options (its -Wall
+  # would mean -Weverything).
+  if(MSVC)
     target_compile_options(${target} PRIVATE /W4 /permissive-)
     if(VANTREL_WERROR)
       target_compile_options(${target} PRIVATE /WX)

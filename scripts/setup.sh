@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev valgrind cppcheck clang-tidy gcovr
   libbenchmark-dev python3
   dpkg-dev file lintian clang-format-14
+  clang-14 clang-tools-14 lld-16 llvm-14 libwine-dev
 )
 
 missing=()

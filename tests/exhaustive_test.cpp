@@ -68,8 +68,21 @@ std::size_t SequenceCount(std::size_t size, std::size_t depth) {
 // build. VANTREL_EXHAUSTIVE_EXTRA_DEPTH=n adds n tokens to every depth for
 // a longer run (each token multiplies the time by about ten).
 std::size_t Depth(std::size_t base) {
-  const char* extra = std::getenv("VANTREL_EXHAUSTIVE_EXTRA_DEPTH");
+  const char kVariable[] = "VANTREL_EXHAUSTIVE_EXTRA_DEPTH";
+#ifdef _MSC_VER
+  // Microsoft's runtime deprecates getenv (warning C4996, an error with
+  // /WX) for _dupenv_s, which returns a copy to free.
+  char* extra = nullptr;
+  std::size_t size = 0;
+  if (_dupenv_s(&extra, &size, kVariable) != 0) extra = nullptr;
+  const std::size_t more =
+      extra != nullptr ? std::strtoul(extra, nullptr, 10) : 0u;
+  std::free(extra);
+  return base + more;
+#else
+  const char* extra = std::getenv(kVariable);
   return base + (extra != nullptr ? std::strtoul(extra, nullptr, 10) : 0u);
+#endif
 }
 
 struct Alphabet {

@@ -3,7 +3,10 @@
 // The vocabulary constants are constructed by the C runtime before it calls
 // this function with DLL_PROCESS_ATTACH and destroyed after it returns from
 // DLL_PROCESS_DETACH; nothing here touches them. The library needs no set-up
-// per thread, so thread notifications are switched off.
+// per thread, so it asks the loader not to send thread notifications. The
+// loader grants that only to a DLL without a static TLS directory, as the
+// Microsoft-ABI build is; the MinGW-w64 build's statically linked runtime
+// brings one, so there the notifications still arrive and are ignored.
 
 #include <windows.h>
 

@@ -1,48 +1,112 @@
 # Checks the import table and, for the DLL, the export table of a Windows
-# executable or DLL, read with the MinGW objdump:
-#   cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DCXXFILT=...-c++filt
-#         -DFILE=Vantrel.dll -DEXPORTS=ON
-#         [-DEXTRA_IMPORTS=Vantrel.dll] [-DFORBIDDEN_IMPORTS=Vantrel.dll]
-#         -P check_pe_tables.cmake
+# executable or DLL. Two tool sets read them, one per build:
 #
-# Imports: only DLLs that every Windows system has (KERNEL32, the C runtime
-# msvcrt or the Universal C runtime) plus EXTRA_IMPORTS. The GCC runtime
-# DLLs (libstdc++-6, libgcc_s_seh-1, libwinpthread-1) must not appear: they
-# are linked statically. FORBIDDEN_IMPORTS must not appear at all.
+#   MinGW build: the MinGW binutils' objdump -p, names demangled by c++filt
+#     cmake -DOBJDUMP=x86_64-w64-mingw32-objdump -DDEMANGLER=...-c++filt ...
+#   Microsoft-ABI build: llvm-readobj, names demangled by llvm-undname
+#     cmake -DREADOBJ=llvm-readobj-14 -DDEMANGLER=llvm-undname-14 ...
+#
+#   ... -DFILE=Vantrel.dll -DEXPORTS=ON -DALLOWED_IMPORTS=<regex>
+#       [-DEXTRA_IMPORTS=Vantrel.dll] [-DFORBIDDEN_IMPORTS=Vantrel.dll]
+#       -P check_pe_tables.cmake
+#
+# Imports: only DLLs whose upper-case names match ALLOWED_IMPORTS (the
+# system and runtime DLLs of the build: KERNEL32 and msvcrt for MinGW,
+# KERNEL32 and the Visual C++ and Universal C runtimes for the Microsoft
+# ABI), plus EXTRA_IMPORTS, which must appear. The GCC runtime DLLs
+# (libstdc++-6, libgcc_s_seh-1, libwinpthread-1) are not allowed: they are
+# linked statically. FORBIDDEN_IMPORTS must not appear at all.
 #
 # Exports (EXPORTS=ON): exactly the four entry points, by name, with their
-# C++ signatures, and nothing else, not even an export by ordinal only.
+# C++ signatures, each at an address of its own, and nothing else, not even
+# an export by ordinal only.
 
 cmake_minimum_required(VERSION 3.20)
 
-foreach(var OBJDUMP FILE)
+foreach(var FILE ALLOWED_IMPORTS)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "${var} is not set")
   endif()
 endforeach()
 
-execute_process(
-  COMMAND "${OBJDUMP}" -p "${FILE}"
-  OUTPUT_VARIABLE dump
-  RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p failed on ${FILE}")
+function(read_or_fail output)
+  execute_process(COMMAND ${ARGN}
+    OUTPUT_VARIABLE text RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    string(REPLACE ";" " " command "${ARGN}")
+    message(FATAL_ERROR "failed: ${command}")
+  endif()
+  set(${output} "${text}" PARENT_SCOPE)
+endfunction()
+
+# Reads the tables into: imports (DLL names), export_names (mangled),
+# export_rvas (one per slot of the export address table, named or not).
+set(imports "")
+set(export_names "")
+set(export_rvas "")
+if(DEFINED READOBJ)
+  read_or_fail(dump "${READOBJ}" --coff-imports "${FILE}")
+  string(REGEX MATCHALL "Import {\n *Name: [^\n]+" import_lines "${dump}")
+  foreach(line IN LISTS import_lines)
+    string(REGEX REPLACE "^Import {\n *Name: " "" dll "${line}")
+    string(STRIP "${dll}" dll)
+    list(APPEND imports "${dll}")
+  endforeach()
+  if(EXPORTS)
+    read_or_fail(dump "${READOBJ}" --coff-exports "${FILE}")
+    string(REGEX MATCHALL "Export {[^}]*}" export_blocks "${dump}")
+    foreach(block IN LISTS export_blocks)
+      if(block MATCHES "RVA: (0x[0-9A-Fa-f]+)")
+        list(APPEND export_rvas "${CMAKE_MATCH_1}")
+      else()
+        list(APPEND export_rvas "none")
+      endif()
+      if(block MATCHES "Name: ([^\n]+)")
+        string(STRIP "${CMAKE_MATCH_1}" name)
+        list(APPEND export_names "${name}")
+      endif()
+    endforeach()
+  endif()
+elseif(DEFINED OBJDUMP)
+  read_or_fail(dump "${OBJDUMP}" -p "${FILE}")
+  string(REGEX MATCHALL "\tDLL Name: [^\n]+" import_lines "${dump}")
+  foreach(line IN LISTS import_lines)
+    string(REGEX REPLACE "^\tDLL Name: " "" dll "${line}")
+    string(STRIP "${dll}" dll)
+    list(APPEND imports "${dll}")
+  endforeach()
+  if(EXPORTS)
+    # One "Export RVA" line per slot of the address table.
+    string(REGEX MATCHALL "\t\\[ *[0-9]+\\] \\+base\\[ *[0-9]+\\] +[0-9a-fA-F]+ Export RVA"
+      rva_lines "${dump}")
+    foreach(line IN LISTS rva_lines)
+      string(REGEX REPLACE "^.*\\] +([0-9a-fA-F]+) Export RVA$" "0x\\1" rva "${line}")
+      list(APPEND export_rvas "${rva}")
+    endforeach()
+    # The names follow the "[Ordinal/Name Pointer] Table" heading, one a
+    # line, up to the next blank line.
+    string(FIND "${dump}" "[Ordinal/Name Pointer] Table" heading)
+    if(heading EQUAL -1)
+      message(FATAL_ERROR "${FILE}: no export name table in the objdump output")
+    endif()
+    string(SUBSTRING "${dump}" ${heading} -1 names_part)
+    string(FIND "${names_part}" "\n\n" names_end)
+    string(SUBSTRING "${names_part}" 0 ${names_end} names_part)
+    string(REGEX MATCHALL "\t\\[ *[0-9]+\\] [^\n]+" name_lines "${names_part}")
+    foreach(line IN LISTS name_lines)
+      string(REGEX REPLACE "^\t\\[ *[0-9]+\\] " "" mangled "${line}")
+      string(STRIP "${mangled}" mangled)
+      list(APPEND export_names "${mangled}")
+    endforeach()
+  endif()
+else()
+  message(FATAL_ERROR "set READOBJ (llvm-readobj) or OBJDUMP (binutils objdump)")
 endif()
 
 # --- Import table ---------------------------------------------------------
-string(REGEX MATCHALL "\tDLL Name: [^\n]+" import_lines "${dump}")
-set(imports "")
-foreach(line IN LISTS import_lines)
-  string(REGEX REPLACE "^\tDLL Name: " "" dll "${line}")
-  string(STRIP "${dll}" dll)
-  list(APPEND imports "${dll}")
-endforeach()
 if(NOT imports)
-  message(FATAL_ERROR "${FILE}: no import table found in the objdump output")
+  message(FATAL_ERROR "${FILE}: no import table found")
 endif()
-
-set(system_dll_regex
-  "^(KERNEL32|MSVCRT|UCRTBASE|API-MS-WIN-CRT-[A-Z0-9-]+|API-MS-WIN-CORE-[A-Z0-9-]+)\\.DLL$")
 set(extra_upper "")
 foreach(dll IN LISTS EXTRA_IMPORTS)
   string(TOUPPER "${dll}" dll)
@@ -55,26 +119,20 @@ foreach(dll IN LISTS FORBIDDEN_IMPORTS)
 endforeach()
 
 set(failed OFF)
+set(imports_upper "")
 foreach(dll IN LISTS imports)
   string(TOUPPER "${dll}" upper)
+  list(APPEND imports_upper "${upper}")
   if(upper IN_LIST forbidden_upper)
     message(SEND_ERROR "${FILE} imports ${dll}, which it must load at run time")
     set(failed ON)
-  elseif(NOT upper MATCHES "${system_dll_regex}" AND NOT upper IN_LIST extra_upper)
-    message(SEND_ERROR "${FILE} imports ${dll}, which is not a system DLL")
+  elseif(NOT upper MATCHES "${ALLOWED_IMPORTS}" AND NOT upper IN_LIST extra_upper)
+    message(SEND_ERROR "${FILE} imports ${dll}, which is not a system or runtime DLL of this build")
     set(failed ON)
   endif()
 endforeach()
-foreach(dll IN LISTS EXTRA_IMPORTS)
-  string(TOUPPER "${dll}" dll)
-  set(seen OFF)
-  foreach(import IN LISTS imports)
-    string(TOUPPER "${import}" import)
-    if(import STREQUAL dll)
-      set(seen ON)
-    endif()
-  endforeach()
-  if(NOT seen)
+foreach(dll IN LISTS extra_upper)
+  if(NOT dll IN_LIST imports_upper)
     message(SEND_ERROR "${FILE} does not import ${dll}")
     set(failed ON)
   endif()
@@ -83,51 +141,45 @@ message(STATUS "${FILE} imports: ${imports}")
 
 # --- Export table ---------------------------------------------------------
 if(EXPORTS)
-  if(NOT DEFINED CXXFILT)
-    message(FATAL_ERROR "CXXFILT is not set")
+  if(NOT DEFINED DEMANGLER)
+    message(FATAL_ERROR "DEMANGLER is not set")
   endif()
-  if(NOT dump MATCHES "Export Address Table[ \t]+([0-9a-fA-F]+)")
-    message(FATAL_ERROR "${FILE}: no export table found in the objdump output")
+  list(LENGTH export_rvas slot_count)
+  if(NOT slot_count EQUAL 4)
+    message(SEND_ERROR "${FILE}: the export address table has ${slot_count} entries, expected 4")
+    set(failed ON)
   endif()
-  # The count is printed in hexadecimal; four is 4 in both bases.
-  set(address_count "${CMAKE_MATCH_1}")
-  string(REGEX REPLACE "^0+" "" address_count "${address_count}")
-  if(NOT address_count STREQUAL "4")
-    message(SEND_ERROR "${FILE}: the export address table has 0x${CMAKE_MATCH_1} entries, expected 4")
+  set(unique_rvas ${export_rvas})
+  list(REMOVE_DUPLICATES unique_rvas)
+  list(LENGTH unique_rvas unique_count)
+  if(NOT unique_count EQUAL slot_count)
+    message(SEND_ERROR "${FILE}: exports share an address: ${export_rvas}")
     set(failed ON)
   endif()
 
-  # The names follow the "[Ordinal/Name Pointer] Table" heading, one a
-  # line, up to the next blank line.
-  string(FIND "${dump}" "[Ordinal/Name Pointer] Table" heading)
-  if(heading EQUAL -1)
-    message(FATAL_ERROR "${FILE}: no export name table in the objdump output")
-  endif()
-  string(SUBSTRING "${dump}" ${heading} -1 names_part)
-  string(FIND "${names_part}" "\n\n" names_end)
-  string(SUBSTRING "${names_part}" 0 ${names_end} names_part)
-  string(REGEX MATCHALL "\t\\[ *[0-9]+\\] [^\n]+" name_lines "${names_part}")
-
+  # The string type, as each demangler spells it: GNU (with or without the
+  # C++11 ABI's inline namespace) and Microsoft's (llvm-undname puts a blank
+  # after each comma, Microsoft's own tools do not).
   set(string_type
-    "std::(__cxx11::)?basic_string<char, std::char_traits<char>, std::allocator<char> >")
+    "(std::(__cxx11::)?basic_string<char, std::char_traits<char>, std::allocator<char> >|class std::basic_string<char, ?struct std::char_traits<char>, ?class std::allocator<char> ?>)")
   set(found "")
-  foreach(line IN LISTS name_lines)
-    string(REGEX REPLACE "^\t\\[ *[0-9]+\\] " "" mangled "${line}")
-    string(STRIP "${mangled}" mangled)
-    execute_process(
-      COMMAND "${CXXFILT}" "${mangled}"
-      OUTPUT_VARIABLE demangled
-      OUTPUT_STRIP_TRAILING_WHITESPACE
-      RESULT_VARIABLE status)
-    if(NOT status EQUAL 0)
-      message(FATAL_ERROR "${CXXFILT} failed on ${mangled}")
-    endif()
+  foreach(mangled IN LISTS export_names)
+    read_or_fail(demangled "${DEMANGLER}" "${mangled}")
+    # llvm-undname echoes the mangled name on a line of its own first.
+    string(REPLACE "${mangled}" "" demangled "${demangled}")
+    string(STRIP "${demangled}" demangled)
     # The parse entry points read the text, the write entry points replace
     # it: only the former take it by const reference.
+    # (One pattern per if: a second MATCHES in the same condition would
+    # overwrite CMAKE_MATCH_1.)
     set(name "")
     if(demangled MATCHES "^(Get(Func|Filter)Definition)\\(${string_type} const&, AlertDefinitions&\\)$")
       set(name "${CMAKE_MATCH_1}")
+    elseif(demangled MATCHES "^bool __cdecl (Get(Func|Filter)Definition)\\(${string_type} const ?&, ?struct AlertDefinitions ?&\\)$")
+      set(name "${CMAKE_MATCH_1}")
     elseif(demangled MATCHES "^(Set(Func|Filter)Definition)\\(${string_type}&, AlertDefinitions&\\)$")
+      set(name "${CMAKE_MATCH_1}")
+    elseif(demangled MATCHES "^bool __cdecl (Set(Func|Filter)Definition)\\(${string_type} ?&, ?struct AlertDefinitions ?&\\)$")
       set(name "${CMAKE_MATCH_1}")
     endif()
     if(name)

@@ -11,12 +11,64 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <map>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/records.h"
 #include "vantrel/alert_definitions.h"
+
+// What the order probe DLL reports (see order_probe.cpp): each operator
+// new and delete it runs, and its DllMain's attach and detach, in order.
+// The texts that the probe's allocations hold are read when the attach
+// arrives: the constants are alive then, and only then is it known which
+// allocations are theirs.
+namespace order_log {
+enum Kind { kNew = 1, kDelete = 2, kAttach = 3, kDetach = 4 };
+struct Event {
+  int kind;
+  const void* pointer;
+  std::size_t size;
+};
+constexpr std::size_t kCapacity = 8192;
+Event events[kCapacity];
+std::size_t count = 0;
+bool overflowed = false;
+std::map<const void*, std::string> texts_at_attach;
+
+void Reset() {
+  count = 0;
+  overflowed = false;
+  texts_at_attach.clear();
+}
+}  // namespace order_log
+
+extern "C" __declspec(dllexport) void vantrel_order_event(
+    int kind, const void* pointer, std::size_t size) {
+  using namespace order_log;
+  if (kind == kAttach) {
+    // Blocks allocated and not yet released: read each as a
+    // NUL-terminated text, within its size.
+    std::map<const void*, std::size_t> live;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (events[i].kind == kNew) live[events[i].pointer] = events[i].size;
+      if (events[i].kind == kDelete) live.erase(events[i].pointer);
+    }
+    for (const auto& block : live) {
+      const char* text = static_cast<const char*>(block.first);
+      texts_at_attach[block.first] = std::string(text, strnlen(text, block.second));
+    }
+  }
+  if (count == kCapacity) {
+    overflowed = true;
+    return;
+  }
+  events[count++] = Event{kind, pointer, size};
+}
 
 namespace {
 
@@ -170,11 +222,15 @@ TEST(DynamicLoad, ExportsExactlyTheFourEntryPointsByTheirNames) {
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(ExportedNames(library.module(), &function_count), expected);
   EXPECT_EQ(function_count, 4u) << "exports without a name";
-  // The four are distinct functions, not one under four names.
-  EXPECT_NE(reinterpret_cast<void (*)()>(library.get_func()),
-            reinterpret_cast<void (*)()>(library.get_filter()));
-  EXPECT_NE(reinterpret_cast<void (*)()>(library.set_func()),
-            reinterpret_cast<void (*)()>(library.set_filter()));
+  // The four are distinct functions, not one under four names (a linker's
+  // identical-code folding would merge the two parse and the two write
+  // entry points, whose code is the same).
+  const std::set<void (*)()> addresses = {
+      reinterpret_cast<void (*)()>(library.get_func()),
+      reinterpret_cast<void (*)()>(library.get_filter()),
+      reinterpret_cast<void (*)()>(library.set_func()),
+      reinterpret_cast<void (*)()>(library.set_filter())};
+  EXPECT_EQ(addresses.size(), 4u);
 }
 
 TEST(DynamicLoad, ParsesAndWritesTheWorkedExampleThroughAllFour) {
@@ -288,6 +344,62 @@ TEST(DynamicLoad, CallsFromSeveralThreadsOnDistinctObjects) {
   EXPECT_TRUE(library.Unload());
 }
 
+// A DLL built like Vantrel.dll, loaded for the duration of one test.
+class Probe {
+ public:
+  Probe() : module_(LoadLibraryA(VANTREL_PROBE_DLL_NAME)) {}
+  ~Probe() {
+    if (module_ != nullptr) FreeLibrary(module_);
+  }
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+  HMODULE module() const { return module_; }
+
+ private:
+  HMODULE module_;
+};
+
+TEST(DynamicLoad, TheDllUsesTheHostsStandardLibrary) {
+  Probe probe;
+  ASSERT_NE(probe.module(), nullptr) << VANTREL_PROBE_DLL_NAME << " did not load";
+  using Size = std::size_t (*)();
+  using Version = long (*)();
+  const Size string_size = Lookup<Size>(probe.module(), "vantrel_probe_string_size");
+  const Version version = Lookup<Version>(probe.module(), "vantrel_probe_library_version");
+  ASSERT_NE(string_size, nullptr);
+  ASSERT_NE(version, nullptr);
+  EXPECT_EQ(string_size(), sizeof(std::string));
+#if defined(_MSVC_STL_VERSION)
+  EXPECT_EQ(version(), _MSVC_STL_VERSION);
+#else
+  EXPECT_EQ(version(), __GLIBCXX__);
+#endif
+}
+
+TEST(DynamicLoad, AStringErrorRaisedInTheDllIsCaughtInTheHost) {
+  Probe probe;
+  ASSERT_NE(probe.module(), nullptr) << VANTREL_PROBE_DLL_NAME << " did not load";
+  using Substr = void (*)(const std::string&, std::size_t, std::string&);
+  const Substr substr = Lookup<Substr>(probe.module(), "vantrel_probe_substr");
+  ASSERT_NE(substr, nullptr);
+  const std::string text = "a text longer than the in-place buffer of a string";
+  std::string out = "unchanged";
+  substr(text, 2, out);
+  EXPECT_EQ(out, text.substr(2));
+  // Thrown by the standard library's code that the DLL runs, caught here
+  // by its type and read through the host's view of std::exception.
+  bool caught = false;
+  try {
+    substr(text, text.size() + 1, out);
+  } catch (const std::out_of_range& error) {
+    caught = true;
+    EXPECT_GT(std::strlen(error.what()), 0u);
+  }
+  EXPECT_TRUE(caught) << "no std::out_of_range reached the host";
+  EXPECT_EQ(out, text.substr(2));
+  EXPECT_THROW(substr(text, std::string::npos, out), std::logic_error);
+}
+
 // The vocabulary's texts, in order, from the list the DLL is built from.
 const char* const kVocabulary[] = {
 #define VANTREL_WORD(group, identifier, text) text,
@@ -376,6 +488,75 @@ TEST(DynamicLoad, UnloadDestroysTheConstantsAndTheDllLoadsAgain) {
     // the calls allocated are gone.
     EXPECT_EQ(vantrel.after_unload, probe.after_unload);
   }
+}
+
+TEST(DynamicLoad, TheVocabularyIsCreatedBeforeAttachAndDestroyedInReverseAfterDetach) {
+  ASSERT_EQ(GetModuleHandleA(VANTREL_ORDER_PROBE_DLL_NAME), nullptr);
+  order_log::Reset();
+  const HMODULE probe = LoadLibraryA(VANTREL_ORDER_PROBE_DLL_NAME);
+  ASSERT_NE(probe, nullptr) << VANTREL_ORDER_PROBE_DLL_NAME << " did not load";
+  using Count = std::size_t (*)();
+  const Count constants = Lookup<Count>(probe, "vantrel_order_probe_count");
+  ASSERT_NE(constants, nullptr);
+  EXPECT_EQ(constants(), sizeof(kVocabulary) / sizeof(kVocabulary[0]));
+  ASSERT_NE(FreeLibrary(probe), FALSE);
+  ASSERT_EQ(GetModuleHandleA(VANTREL_ORDER_PROBE_DLL_NAME), nullptr);
+  // Everything below happened inside LoadLibrary and FreeLibrary.
+  ASSERT_FALSE(order_log::overflowed);
+  const std::vector<order_log::Event> events(
+      order_log::events, order_log::events + order_log::count);
+
+  std::size_t attach = events.size();
+  std::size_t detach = events.size();
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    if (events[i].kind == order_log::kAttach) {
+      ASSERT_EQ(attach, events.size()) << "a second attach";
+      attach = i;
+    }
+    if (events[i].kind == order_log::kDetach) {
+      ASSERT_EQ(detach, events.size()) << "a second detach";
+      detach = i;
+    }
+  }
+  ASSERT_LT(attach, detach) << "attach and detach, in that order, once each";
+
+  // The constants whose texts need heap storage, in list order.
+  const std::size_t in_place = std::string().capacity();
+  std::vector<std::string> expected;
+  std::set<std::string> vocabulary;
+  for (const char* text : kVocabulary) {
+    vocabulary.insert(text);
+    if (std::strlen(text) > in_place) expected.push_back(text);
+  }
+  ASSERT_GE(expected.size(), 2u);
+
+  // Created: the allocations before the attach that held vocabulary texts
+  // when the attach came, in the order of allocation.
+  std::vector<const void*> created;
+  std::vector<std::string> created_texts;
+  for (std::size_t i = 0; i < attach; ++i) {
+    if (events[i].kind != order_log::kNew) continue;
+    const auto text = order_log::texts_at_attach.find(events[i].pointer);
+    if (text == order_log::texts_at_attach.end()) continue;
+    if (vocabulary.count(text->second) == 0) continue;
+    created.push_back(events[i].pointer);
+    created_texts.push_back(text->second);
+  }
+  EXPECT_EQ(created_texts, expected);
+
+  // Destroyed: each of those blocks released once, after the detach, in
+  // the reverse order of creation.
+  std::vector<const void*> destroyed;
+  for (std::size_t i = attach; i < events.size(); ++i) {
+    if (events[i].kind != order_log::kDelete) continue;
+    if (std::find(created.begin(), created.end(), events[i].pointer) ==
+        created.end()) {
+      continue;
+    }
+    EXPECT_GT(i, detach) << "a constant was destroyed before the detach";
+    destroyed.push_back(events[i].pointer);
+  }
+  EXPECT_EQ(destroyed, std::vector<const void*>(created.rbegin(), created.rend()));
 }
 
 }  // namespace

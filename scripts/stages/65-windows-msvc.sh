@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# The Microsoft-ABI Vantrel.dll: cross-built with clang-cl against
+# Microsoft's STL and the Visual C++ runtime DLLs, and the whole Windows
+# suite run under Wine (Wine's own msvcp140.dll, vcruntime140.dll and
+# ucrtbase.dll): unit and host tests, the run-time loading test, the table
+# checks, the install and a separate consumer project, and the ZIP package
+# (left in build/windows-msvc/packages/).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+cmake --workflow --preset windows-msvc --fresh
+# Wine's servers linger for a few seconds after the last program; stop
+# them now rather than leave them behind.
+for prefix in build/windows-msvc/wineprefix \
+              build/windows-msvc/tests/windows/consumer_test/wineprefix; do
+  WINEPREFIX="$PWD/$prefix" wineserver -k 2>/dev/null || true
+done

@@ -1,0 +1,52 @@
+# Installs the Windows build in BUILD_DIR into a scratch prefix, builds the
+# consumer project against it with the build's toolchain file, copies
+# Vantrel.dll next to the program (where Windows looks for a program's DLLs)
+# and runs it under plain Wine, in a Wine prefix of its own.
+#   cmake -DBUILD_DIR=... -DCONSUMER_DIR=... -DWORK_DIR=... -DGENERATOR=...
+#         -DTOOLCHAIN=... -DCONFIG=... -DWINE=... -P check_consumer.cmake
+file(REMOVE_RECURSE "${WORK_DIR}/prefix" "${WORK_DIR}/build")
+set(prefix "${WORK_DIR}/prefix")
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status
+    OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT status EQUAL 0)
+    string(REPLACE ";" " " command "${ARGN}")
+    message(FATAL_ERROR "failed (${status}): ${command}\n${out}")
+  endif()
+  set(output "${out}" PARENT_SCOPE)
+endfunction()
+
+run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}" --config "${CONFIG}")
+foreach(file bin/Vantrel.dll include/vantrel/alert_definitions.h
+             lib/cmake/Vantrel/VantrelConfig.cmake
+             lib/cmake/Vantrel/VantrelConfigVersion.cmake)
+  if(NOT EXISTS "${prefix}/${file}")
+    message(FATAL_ERROR "the install prefix has no ${file}")
+  endif()
+endforeach()
+
+run("${CMAKE_COMMAND}" -S "${CONSUMER_DIR}" -B "${WORK_DIR}/build" -G "${GENERATOR}"
+    "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-DCMAKE_PREFIX_PATH=${prefix}"
+    "-DCMAKE_BUILD_TYPE=${CONFIG}")
+run("${CMAKE_COMMAND}" --build "${WORK_DIR}/build")
+file(COPY "${prefix}/bin/Vantrel.dll" DESTINATION "${WORK_DIR}/build")
+
+set(ENV{WINEPREFIX} "${WORK_DIR}/wineprefix")
+set(ENV{WINEDEBUG} "-all")
+set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+execute_process(COMMAND "${WINE}" "${WORK_DIR}/build/vantrel_windows_consumer.exe"
+  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+# Stop the Wine server of this prefix, which would linger after the run.
+get_filename_component(wine_dir "${WINE}" DIRECTORY)
+find_program(WINESERVER NAMES wineserver PATHS "${wine_dir}")
+if(WINESERVER)
+  execute_process(COMMAND "${WINESERVER}" -k OUTPUT_QUIET ERROR_QUIET)
+endif()
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "the consumer failed (${status}): ${output}")
+endif()
+if(NOT output MATCHES "ok: 2 records")
+  message(FATAL_ERROR "the consumer printed: ${output}")
+endif()
+message(STATUS "${output}")
