@@ -1,25 +1,33 @@
 // Benchmarks of the definition codec.
 //
-// For every input the same records are built or written five ways:
+// For every input the same records are built or written several ways:
 //   ours       the shared library, through its exported functions, as a host
 //              calls it
 //   firstbyte  a copy of the codec whose mark search looks for a mark's
 //              first byte (std::string_view::find) instead of its middle byte
 //   floor      parse: the same records built straight from field texts cut
 //              out beforehand, with the same list nodes and strings and no
-//              scanning; write: the output bytes copied once into one buffer
-//              allocated at its final size
+//              scanning; write: one walk over the records for the size of
+//              the text, one buffer of that size, and every output byte
+//              copied into it once
+//   floor_presized  write only: the floor given the size beforehand
 //   literal    the literal model of the codec (tests/model)
 //
-// Every case reports bytes/s, items/s (items = list nodes of the records:
-// conditions, parameters and values) and `allocs`, the operator new calls
-// per parse or write. The allocations are counted by the replacement
-// operator new below, which the shared library also calls.
+// Every case reports bytes/s and items/s (items = list nodes of the
+// records: conditions, parameters and values).
+//
+// The timing executable (vantrel_bench) uses the plain allocator. The same
+// source built with VANTREL_BENCH_COUNT_ALLOCATIONS (vantrel_bench_allocs)
+// replaces operator new with a counting one and reports `allocs`, the
+// operator new calls per parse or write; its times are not used, since the
+// counting adds a cost to every allocation, which the floors, being mostly
+// allocations, feel most.
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -39,10 +47,12 @@
 #include "vantrel/alert_definitions.h"
 
 // ---------------------------------------------------------------------------
-// Counting allocator
+// Counting allocator (vantrel_bench_allocs only)
 // ---------------------------------------------------------------------------
 
+#ifdef VANTREL_BENCH_COUNT_ALLOCATIONS
 namespace {
+constexpr bool kCountAllocations = true;
 thread_local std::size_t g_allocations = 0;
 }  // namespace
 
@@ -68,6 +78,12 @@ void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept {
   std::free(p);
 }
+#else
+namespace {
+constexpr bool kCountAllocations = false;
+constexpr std::size_t g_allocations = 0;
+}  // namespace
+#endif
 
 namespace {
 
@@ -304,8 +320,10 @@ void Report(benchmark::State& state, const Case& c, std::size_t bytes,
   state.SetBytesProcessed(n * static_cast<std::int64_t>(bytes));
   state.SetItemsProcessed(n * static_cast<std::int64_t>(c.items));
   state.counters["bytes"] = static_cast<double>(bytes);
-  state.counters["allocs"] = benchmark::Counter(
-      static_cast<double>(allocations) / static_cast<double>(n));
+  if (kCountAllocations) {
+    state.counters["allocs"] = benchmark::Counter(
+        static_cast<double>(allocations) / static_cast<double>(n));
+  }
 }
 
 template <typename ParseFn>
@@ -434,10 +452,99 @@ void AddAll() {
   }
 }
 
-// Two threads parsing the typical rule into objects of their own.
-void ParseThreads(benchmark::State& state) {
-  const Case& c = *Cases()[1];
-  RunParse(state, c, [&](AlertDefinitions& t) { return GetFuncDefinition(c.text, t); });
+// ---------------------------------------------------------------------------
+// One thread and two threads
+// ---------------------------------------------------------------------------
+
+// Each thread parses the same text into targets of its own; the figure is
+// the throughput of two threads over that of one, for ours, the floor and
+// the literal model on the same text.
+const Case& CaseNamed(const std::string& name) {
+  for (const auto& c : Cases()) {
+    if (c->name == name) return *c;
+  }
+  std::fprintf(stderr, "no case %s\n", name.c_str());
+  std::exit(1);
+}
+
+void RegisterThreads(const std::string& name) {
+  const Case& c = CaseNamed(name);
+  const auto two = [](benchmark::internal::Benchmark* b) {
+    b->Threads(1)->Threads(2)->UseRealTime();
+  };
+  two(benchmark::RegisterBenchmark(("threads/" + name + "/ours").c_str(),
+                                   [&c](benchmark::State& s) {
+    RunParse(s, c, [&](AlertDefinitions& t) {
+      return GetFuncDefinition(c.text, t);
+    });
+  }));
+  two(benchmark::RegisterBenchmark(("threads/" + name + "/floor").c_str(),
+                                   [&c](benchmark::State& s) {
+    RunParse(s, c, [&](AlertDefinitions& t) { return ParseFloor(c.tape, t); });
+  }));
+  two(benchmark::RegisterBenchmark(("threads/" + name + "/literal").c_str(),
+                                   [&c](benchmark::State& s) {
+    RunParse(s, c, [&](AlertDefinitions& t) {
+      return vantrel_model::ParseDefinition(c.text, t);
+    });
+  }));
+}
+
+// Controls for the two-thread figures: work with one kind of cost each and
+// nothing shared between the threads but the read-only text.
+//   scan   a scalar byte loop over the 64 KB text: instructions only, all in
+//          the first-level cache, no allocation
+//   chase  a pointer chase through a shuffled ring of 64 K indices (256 KB):
+//          memory latency only, no allocation
+//   alloc  allocating and freeing 64-byte blocks in batches of 1000: the
+//          allocator only
+void ControlScan(benchmark::State& state) {
+  const std::string& text = CaseNamed("large/64K").text;
+  for (auto _ : state) {
+    unsigned dashes = 0;
+    for (const char ch : text) dashes += static_cast<unsigned>(ch == '-') + (dashes >> 31);
+    benchmark::DoNotOptimize(dashes);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(text.size()));
+}
+
+void ControlChase(benchmark::State& state) {
+  const std::uint32_t n = 1u << 16;
+  std::vector<std::uint32_t> order(n), next(n);
+  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
+  std::uint32_t seed = 12345;
+  for (std::uint32_t i = n - 1; i > 0; --i) {
+    seed = seed * 1103515245u + 12345u;
+    std::swap(order[i], order[(seed >> 8) % (i + 1)]);
+  }
+  for (std::uint32_t i = 0; i < n; ++i) next[order[i]] = order[(i + 1) % n];
+  std::uint32_t at = 0;
+  for (auto _ : state) {
+    for (std::uint32_t i = 0; i < 4096; ++i) at = next[at];
+    benchmark::DoNotOptimize(at);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 4096);
+}
+
+void ControlAlloc(benchmark::State& state) {
+  std::vector<void*> blocks(1000);
+  for (auto _ : state) {
+    for (void*& b : blocks) {
+      b = std::malloc(64);
+      benchmark::DoNotOptimize(b);
+    }
+    for (void* b : blocks) std::free(b);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * 1000);
+}
+
+void RegisterControls() {
+  for (auto [name, fn] : {std::pair{"threads/control/scan", ControlScan},
+                          std::pair{"threads/control/chase", ControlChase},
+                          std::pair{"threads/control/alloc", ControlAlloc}}) {
+    benchmark::RegisterBenchmark(name, fn)->Threads(1)->Threads(2)->UseRealTime();
+  }
 }
 
 }  // namespace
@@ -454,10 +561,9 @@ int main(int argc, char** argv) {
     Prepare(*c);
     Register(*c);
   }
-  benchmark::RegisterBenchmark("threads/typical_rule/ours", ParseThreads)
-      ->Threads(1)
-      ->Threads(2)
-      ->UseRealTime();
+  RegisterThreads("large/64K");
+  RegisterThreads("typical_rule");
+  RegisterControls();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
