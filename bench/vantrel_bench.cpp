@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "codec/definition_text.h"  // the first-byte copy of the codec
+#include "floors.h"
 #include "inputs.h"
 #include "model/literal_codec.h"
 #include "vantrel/alert_definitions.h"
@@ -87,143 +88,11 @@ constexpr std::size_t g_allocations = 0;
 
 namespace {
 
-// ---------------------------------------------------------------------------
-// The floors
-// ---------------------------------------------------------------------------
-
-// The fields of parsed records as a flat tape of views into one prepared
-// buffer: the parse floor replays it.
-struct Field {
-  enum Kind : unsigned char { kRecord, kDetail, kParam, kValue } kind;
-  const char* data;
-  std::size_t size;
-};
-
-struct Tape {
-  std::string buffer;
-  std::vector<Field> fields;
-  std::uint32_t combination = 0;
-  bool has_joiner = false;
-};
-
-Tape MakeTape(const AlertDefinitions& defs, bool has_joiner) {
-  Tape tape;
-  tape.combination = defs.combination;
-  tape.has_joiner = has_joiner;
-  struct Pending {
-    Field::Kind kind;
-    std::size_t offset, size;
-  };
-  std::vector<Pending> pending;
-  auto add = [&](Field::Kind kind, const std::string& s) {
-    pending.push_back({kind, tape.buffer.size(), s.size()});
-    tape.buffer += s;
-  };
-  for (const AlertDefinition& record : defs.definitions) {
-    add(Field::kRecord, record.name);
-    add(Field::kDetail, record.detail);
-    for (const DefinitionParam& param : record.params) {
-      add(Field::kParam, param.key);
-      for (const std::string& value : param.values) add(Field::kValue, value);
-    }
-  }
-  for (const Pending& p : pending) {
-    tape.fields.push_back({p.kind, tape.buffer.data() + p.offset, p.size});
-  }
-  return tape;
-}
-
-bool ParseFloor(const Tape& tape, AlertDefinitions& target) {
-  if (tape.has_joiner) target.combination = tape.combination;
-  AlertDefinition* record = nullptr;
-  DefinitionParam* param = nullptr;
-  for (const Field& f : tape.fields) {
-    switch (f.kind) {
-      case Field::kRecord:
-        record = &target.definitions.emplace_back();
-        record->name.assign(f.data, f.size);
-        break;
-      case Field::kDetail:
-        record->detail.assign(f.data, f.size);
-        break;
-      case Field::kParam:
-        param = &record->params.emplace_back();
-        param->key.assign(f.data, f.size);
-        break;
-      case Field::kValue:
-        param->values.emplace_back(f.data, f.size);
-        break;
-    }
-  }
-  return true;
-}
-
-char* Put(char* dst, std::string_view bytes) {
-  std::memcpy(dst, bytes.data(), bytes.size());
-  return dst + bytes.size();
-}
-
-std::string_view SeparatorFor(std::uint32_t combination) {
-  return combination == 1 ? " @@AND@@ " : combination == 0 ? " @@OR@@ " : "  ";
-}
-
-// The size of the text, from the sizes of the fields alone.
-std::size_t TextSize(const AlertDefinitions& source) {
-  std::size_t size = 0;
-  for (const AlertDefinition& record : source.definitions) {
-    size += 25 + record.name.size() + record.detail.size();
-    if (record.params.empty()) continue;
-    size += 5 * record.params.size();  // the opening mark and the "--;--"s
-    for (const DefinitionParam& param : record.params) {
-      size += param.key.size() + 2;
-      for (const std::string& value : param.values) size += value.size();
-      if (!param.values.empty()) size += 5 * (param.values.size() - 1);
-    }
-  }
-  if (!source.definitions.empty()) {
-    size += (source.definitions.size() - 1) *
-            SeparatorFor(source.combination).size();
-  }
-  return size;
-}
-
-// Copies every output byte once into a buffer of `size` bytes, the size of
-// the text.
-std::unique_ptr<char[]> WriteFloor(const AlertDefinitions& source,
-                                   std::size_t size) {
-  std::unique_ptr<char[]> out(new char[size]);
-  const std::string_view joiner = SeparatorFor(source.combination);
-  char* dst = out.get();
-  bool first = true;
-  for (const AlertDefinition& record : source.definitions) {
-    if (!first) dst = Put(dst, joiner);
-    first = false;
-    dst = Put(dst, "--#--");
-    dst = Put(dst, record.name);
-    dst = Put(dst, "--#----{--");
-    dst = Put(dst, record.detail);
-    dst = Put(dst, "--}--");
-    if (!record.params.empty()) {
-      dst = Put(dst, "--{--");
-      bool first_param = true;
-      for (const DefinitionParam& param : record.params) {
-        if (!first_param) dst = Put(dst, "--;--");
-        first_param = false;
-        dst = Put(dst, param.key);
-        dst = Put(dst, "==");
-        bool first_value = true;
-        for (const std::string& value : param.values) {
-          if (!first_value) dst = Put(dst, "--,--");
-          first_value = false;
-          dst = Put(dst, value);
-        }
-      }
-    }
-    dst = Put(dst, "--}--");
-  }
-  if (static_cast<std::size_t>(dst - out.get()) != size) std::abort();
-  return out;
-}
+using vantrel_bench::MakeTape;
+using vantrel_bench::ParseFloor;
+using vantrel_bench::Tape;
+using vantrel_bench::TextSize;
+using vantrel_bench::WriteFloor;
 
 // ---------------------------------------------------------------------------
 // Cases
