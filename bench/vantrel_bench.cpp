@@ -3,8 +3,6 @@
 // For every input the same records are built or written several ways:
 //   ours       the shared library, through its exported functions, as a host
 //              calls it
-//   firstbyte  a copy of the codec whose mark search looks for a mark's
-//              first byte (std::string_view::find) instead of its middle byte
 //   floor      parse: the same records built straight from field texts cut
 //              out beforehand, with the same list nodes and strings and no
 //              scanning; write: one walk over the records for the size of
@@ -41,7 +39,6 @@
 #include <utility>
 #include <vector>
 
-#include "codec/definition_text.h"  // the first-byte copy of the codec
 #include "floors.h"
 #include "inputs.h"
 #include "model/literal_codec.h"
@@ -128,10 +125,6 @@ void Prepare(Case& c) {
                                   c.text.find("@@AND@@") != std::string::npos);
   AlertDefinitions floor{};
   ParseFloor(c.tape, floor);
-  AlertDefinitions first_byte{};
-  vantrel::ParseDefinitionText(c.text, first_byte);
-  std::string first_byte_text;
-  vantrel::WriteDefinitionText(first_byte_text, c.parsed);
   if (TextSize(c.parsed) != c.written.size()) {
     std::fprintf(stderr, "text size wrong on %s\n", c.name.c_str());
     std::exit(1);
@@ -139,12 +132,10 @@ void Prepare(Case& c) {
   const std::unique_ptr<char[]> floor_text =
       WriteFloor(c.parsed, c.written.size());
   bool same = std::string_view(floor_text.get(), c.written.size()) ==
-                  c.written &&
-              first_byte_text == c.written;
-  std::string a, b;
+                  c.written;
+  std::string a;
   SetFuncDefinition(a, floor);
-  SetFuncDefinition(b, first_byte);
-  same = same && a == c.written && b == c.written;
+  same = same && a == c.written;
   if (c.literal) {
     AlertDefinitions model{};
     vantrel_model::ParseDefinition(c.text, model);
@@ -227,12 +218,6 @@ void Register(Case& c) {
                                [&c](benchmark::State& s) {
     RunParse(s, c, [&](AlertDefinitions& t) { return GetFuncDefinition(c.text, t); });
   });
-  benchmark::RegisterBenchmark(("parse/" + n + "/firstbyte").c_str(),
-                               [&c](benchmark::State& s) {
-    RunParse(s, c, [&](AlertDefinitions& t) {
-      return vantrel::ParseDefinitionText(c.text, t);
-    });
-  });
   benchmark::RegisterBenchmark(("parse/" + n + "/floor").c_str(),
                                [&c](benchmark::State& s) {
     RunParse(s, c, [&](AlertDefinitions& t) { return ParseFloor(c.tape, t); });
@@ -249,11 +234,6 @@ void Register(Case& c) {
                                [&c](benchmark::State& s) {
     std::string out;
     RunWrite(s, c, [&] { SetFuncDefinition(out, c.parsed); });
-  });
-  benchmark::RegisterBenchmark(("write/" + n + "/firstbyte").c_str(),
-                               [&c](benchmark::State& s) {
-    std::string out;
-    RunWrite(s, c, [&] { vantrel::WriteDefinitionText(out, c.parsed); });
   });
   benchmark::RegisterBenchmark(("write/" + n + "/floor").c_str(),
                                [&c](benchmark::State& s) {

@@ -6,6 +6,7 @@
 
 #include "condition_text.h"
 #include "mark_search.h"
+#include "text_sink.h"
 
 namespace vantrel {
 namespace {
@@ -21,27 +22,49 @@ constexpr std::string_view kAndJoiner = "@@AND@@";
 constexpr std::uint32_t kOrCombination = 0;
 constexpr std::uint32_t kAndCombination = 1;
 
+// What the writers put between two condition texts: a blank, the joiner and
+// a blank; two blanks when `combination` names no joiner.
+constexpr std::string_view kAndSeparator = " @@AND@@ ";
+constexpr std::string_view kOrSeparator = " @@OR@@ ";
+constexpr std::string_view kBareSeparator = "  ";
+
 // Reads one piece into a record of its own and, when the piece is accepted,
 // splices that record onto the end of `definitions`. Splicing moves no
 // record and cannot fail, so `definitions` gains one complete record or
 // stays as it was, even when reading the piece throws.
-bool ReadPiece(std::string_view piece, std::list<AlertDefinition>& definitions) {
+bool ReadPiece(const ConditionReader& reader, std::string_view piece,
+               std::list<AlertDefinition>& definitions) {
   std::list<AlertDefinition> staged;
-  if (!ReadConditionText(piece, staged.emplace_back())) return false;
+  if (!reader.Read(piece, staged.emplace_back())) return false;
   definitions.splice(definitions.end(), staged);
   return true;
 }
 
-std::string_view JoinerFor(std::uint32_t combination) noexcept {
-  if (combination == kAndCombination) return kAndJoiner;
-  if (combination == kOrCombination) return kOrJoiner;
-  return {};
+std::string_view SeparatorFor(std::uint32_t combination) noexcept {
+  if (combination == kAndCombination) return kAndSeparator;
+  if (combination == kOrCombination) return kOrSeparator;
+  return kBareSeparator;
+}
+
+// Puts the definition text of `source` into `sink` (text_sink.h): the
+// condition texts of its records with `separator` between each two.
+template <typename Sink>
+void PutDefinitionText(Sink& sink, const AlertDefinitions& source,
+                       std::string_view separator,
+                       const ConditionMarks& marks) {
+  bool first = true;
+  for (const AlertDefinition& record : source.definitions) {
+    if (!first) sink.Put(separator);
+    first = false;
+    PutConditionText(sink, record, marks);
+  }
 }
 
 }  // namespace
 
 bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   const std::string_view whole(text);
+  const ConditionReader reader;
 
   // The or-joiner wins wherever it stands; "@@AND@@" is then ordinary text
   // inside the pieces.
@@ -52,7 +75,7 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   } else {
     joiner = kAndJoiner;
     found = FindMark(whole, 0, kAndJoiner);
-    if (found == kNotFound) return ReadPiece(whole, target.definitions);
+    if (found == kNotFound) return ReadPiece(reader, whole, target.definitions);
     target.combination = kAndCombination;
   }
 
@@ -60,55 +83,31 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   // the condition reader skips them.
   std::size_t start = 0;
   for (;;) {
-    if (!ReadPiece(whole.substr(start, found - start), target.definitions)) {
+    if (!ReadPiece(reader, whole.substr(start, found - start),
+                   target.definitions)) {
       return false;
     }
     start = found + joiner.size();
     found = FindMark(whole, start, joiner);
     if (found == kNotFound) {
-      return ReadPiece(whole.substr(start), target.definitions);
+      return ReadPiece(reader, whole.substr(start), target.definitions);
     }
   }
 }
 
 bool WriteDefinitionText(std::string& text, const AlertDefinitions& source) {
-  const std::string_view joiner = JoinerFor(source.combination);
-  const std::size_t separator = joiner.size() + 2;
+  const std::string_view separator = SeparatorFor(source.combination);
+  const ConditionMarks marks = CurrentMarks();
 
-  // Size the working string once; saturation makes an impossible size fail
-  // in resize() with std::length_error instead of wrapping.
-  std::size_t total = 0;
-  bool first = true;
-  for (const AlertDefinition& record : source.definitions) {
-    std::size_t next = total + ConditionTextSize(record);
-    if (next < total) next = static_cast<std::size_t>(-1);
-    if (!first) {
-      const std::size_t with_separator = next + separator;
-      next = with_separator < next ? static_cast<std::size_t>(-1)
-                                   : with_separator;
-    }
-    total = next;
-    first = false;
-  }
-
+  // One walk counts the bytes and sizes the working string; the same walk
+  // then writes them.
+  codec_internal::SizeSink size;
+  PutDefinitionText(size, source, separator, marks);
   std::string working;
-  working.resize(total);
-  char* dst = working.data();
-  first = true;
-  for (const AlertDefinition& record : source.definitions) {
-    if (!first) {
-      *dst++ = ' ';
-      if (!joiner.empty()) {
-        joiner.copy(dst, joiner.size());
-        dst += joiner.size();
-      }
-      *dst++ = ' ';
-    }
-    first = false;
-    dst = WriteConditionText(dst, record);
-  }
-  assert(dst == working.data() + working.size());
-  (void)dst;
+  working.resize(size.size());
+  codec_internal::WriteSink sink(working.data());
+  PutDefinitionText(sink, source, separator, marks);
+  assert(sink.end() == working.data() + working.size());
 
   // The host's string is touched only here, once the text is complete.
   text = std::move(working);
