@@ -1,10 +1,7 @@
 #include "condition_text.h"
 
-#include <cstring>
 #include <list>
 
-#include "mark_copy.h"
-#include "mark_cursor.h"
 #include "mark_search.h"
 #include "text_sink.h"
 #include "vocabulary/vocabulary.h"
@@ -13,21 +10,9 @@ namespace vantrel {
 namespace {
 
 using codec_internal::FindMark;
-using codec_internal::FoundMark;
+using codec_internal::FindMarkStartingBefore;
+using codec_internal::FindMarkWithin;
 using codec_internal::kNotFound;
-using codec_internal::MarkCursor;
-
-// The roles of the eight marks, one bit each, for the mark cursor.
-enum Role : unsigned {
-  kName = 1u << 0,
-  kDetailOpen = 1u << 1,
-  kDetailClose = 1u << 2,
-  kParamsOpen = 1u << 3,
-  kParamsClose = 1u << 4,
-  kItemSeparator = 1u << 5,
-  kKeySeparator = 1u << 6,
-  kValueSeparator = 1u << 7,
-};
 
 // The text from `from` up to `to`. When `to` lies before `from`, which
 // happens where a closing mark begins inside its opening mark (as in
@@ -37,66 +22,39 @@ std::string_view Cut(std::string_view text, std::size_t from,
   return to >= from ? text.substr(from, to - from) : text.substr(from);
 }
 
-// Reads the items of a params block whose first item starts at `b` and
-// whose closing mark starts at `close`, taking the marks from `cursor`,
-// which stands before the first mark after the block's opening mark.
-//
-// An item runs from b to its end x: the first item separator that begins
-// after b and before `close`, or `close`. Its key runs from b to its first
-// "==" that begins after b and ends by x; its values are cut at every value
-// separator that begins at or after the end of the previous one and ends by
-// x. The marks come in the order in which they begin, so each item is read
-// as the cursor passes it; a separator is only taken once the marks that
-// begin inside it have been looked at, since one of them may end the item
-// there ("--,--;--").
-bool ReadParams(std::string_view text, const ConditionMarks& marks,
-                MarkCursor& cursor, std::size_t b, std::size_t close,
-                std::list<DefinitionParam>& params) {
-  // Whether `mark` ends the item that starts at b.
-  const auto ends_item = [&](const FoundMark& mark) {
-    return mark.at == close || ((mark.roles & kItemSeparator) != 0 && mark.at > b);
-  };
-  // Whether a mark that ends the item begins before `end`; passes over the
-  // other marks that begin before `end`.
-  const auto item_ends_before = [&](std::size_t end) {
-    for (;;) {
-      const FoundMark& next = cursor.Peek();
-      if (next.at >= end) return false;
-      if (ends_item(next)) return true;
-      cursor.Next();
-    }
-  };
-
+// Reads the items of a params block whose first item starts at `b` and whose
+// closing mark starts at `close`. Each item runs to the next item separator
+// that begins before `close`, or to `close`; its key runs to its first "=="
+// at or after the item's second byte, and its values are cut at every value
+// separator inside the item. Every search stays within the stretch in which
+// a hit can count, so the whole block is read in one pass.
+bool ReadParams(std::string_view text, const ConditionMarks& marks, std::size_t b,
+                std::size_t close, std::list<DefinitionParam>& params) {
   for (;;) {
+    const std::size_t s =
+        FindMarkStartingBefore(text, b + 1, close, marks.item_sep);
+    const bool last = s == kNotFound;
+    const std::size_t x = last ? close : s;
+
+    const std::size_t e = FindMarkWithin(text, b + 1, x, marks.key_sep);
+    if (e == kNotFound) return false;
+
     // The parameter is built in a list of its own and spliced in once
     // complete, so `params` never holds a half-read item.
     std::list<DefinitionParam> staged;
-    DefinitionParam* param = nullptr;
-    std::size_t v = 0;  // where the current value begins
-    FoundMark mark = cursor.Next();
-    // The closing mark is a mark the cursor stops at, so it ends every walk.
-    for (; !ends_item(mark); mark = cursor.Next()) {
-      if (param == nullptr) {
-        if ((mark.roles & kKeySeparator) == 0 || mark.at <= b) continue;
-        const std::size_t end = mark.at + marks.key_sep.size();
-        if (item_ends_before(end)) return false;
-        param = &staged.emplace_back();
-        param->key.assign(text.substr(b, mark.at - b));
-        v = end;
-      } else if ((mark.roles & kValueSeparator) != 0 && mark.at >= v) {
-        const std::size_t end = mark.at + marks.value_sep.size();
-        if (item_ends_before(end)) continue;
-        param->values.emplace_back(text.substr(v, mark.at - v));
-        v = end;
-      }
+    DefinitionParam& param = staged.emplace_back();
+    param.key.assign(text.substr(b, e - b));
+    std::size_t v = e + marks.key_sep.size();
+    for (std::size_t m = FindMarkWithin(text, v, x, marks.value_sep);
+         m != kNotFound; m = FindMarkWithin(text, v, x, marks.value_sep)) {
+      param.values.emplace_back(text.substr(v, m - v));
+      v = m + marks.value_sep.size();
     }
-    if (param == nullptr) return false;
-    const std::size_t x = mark.at;
-    param->values.emplace_back(text.substr(v, x - v));
+    param.values.emplace_back(text.substr(v, x - v));
     params.splice(params.end(), staged);
 
-    if (x == close) return true;
-    b = x + marks.item_sep.size();
+    if (last) return true;
+    b = s + marks.item_sep.size();
   }
 }
 
@@ -110,31 +68,17 @@ ConditionMarks CurrentMarks() noexcept {
                         d::kKeyValueSeparator, d::kValueSeparator};
 }
 
-ConditionReader::ConditionReader() noexcept : marks_(CurrentMarks()) {
-  // The marks meet what the cursor needs (mark_cursor.h); the tests check
-  // every Add.
-  set_.Add(marks_.name, kName);
-  set_.Add(marks_.detail_open, kDetailOpen);
-  set_.Add(marks_.detail_close, kDetailClose);
-  set_.Add(marks_.params_open, kParamsOpen);
-  set_.Add(marks_.params_close, kParamsClose);
-  set_.Add(marks_.item_sep, kItemSeparator);
-  set_.Add(marks_.key_sep, kKeySeparator);
-  set_.Add(marks_.value_sep, kValueSeparator);
-}
-
-bool ConditionReader::Read(std::string_view text,
-                           AlertDefinition& record) const {
-  MarkCursor cursor(set_, text);
+bool ReadConditionText(std::string_view text, AlertDefinition& record) {
+  const ConditionMarks marks = CurrentMarks();
 
   // Name: between the first two name marks. Without the second one, the
   // blocks are looked for from the start of the text.
   std::size_t start = 0;
-  const std::size_t h1 = cursor.Find(kName, 0);
+  const std::size_t h1 = FindMark(text, 0, marks.name);
   if (h1 != kNotFound) {
-    const std::size_t h2 = cursor.Find(kName, h1 + 1);
+    const std::size_t h2 = FindMark(text, h1 + 1, marks.name);
     if (h2 != kNotFound) {
-      record.name.assign(Cut(text, h1 + marks_.name.size(), h2));
+      record.name.assign(Cut(text, h1 + marks.name.size(), h2));
       start = h2 + 1;
     }
   }
@@ -143,11 +87,11 @@ bool ConditionReader::Read(std::string_view text,
   // from the start of the text. Without its opening mark, the params block
   // is looked for from the same place; its opening mark has the same text,
   // so none is found and the record has no parameters.
-  const std::size_t d1 = cursor.Find(kDetailOpen, start);
+  const std::size_t d1 = FindMark(text, start, marks.detail_open);
   if (d1 != kNotFound) {
-    const std::size_t d2 = cursor.Find(kDetailClose, d1 + 1);
+    const std::size_t d2 = FindMark(text, d1 + 1, marks.detail_close);
     if (d2 != kNotFound) {
-      record.detail.assign(Cut(text, d1 + marks_.detail_open.size(), d2));
+      record.detail.assign(Cut(text, d1 + marks.detail_open.size(), d2));
       start = d2 + 1;
     } else {
       start = 0;
@@ -155,18 +99,12 @@ bool ConditionReader::Read(std::string_view text,
   }
 
   // Params block: absent, or without its closing mark, means no parameters.
-  // The closing mark is looked for with a search of its own, which leaves
-  // the cursor just after the opening mark for reading the items.
-  const std::size_t p1 = cursor.Find(kParamsOpen, start);
+  const std::size_t p1 = FindMark(text, start, marks.params_open);
   if (p1 == kNotFound) return true;
-  const std::size_t p2 = FindMark(text, p1 + 1, marks_.params_close);
+  const std::size_t p2 = FindMark(text, p1 + 1, marks.params_close);
   if (p2 == kNotFound) return true;
-  return ReadParams(text, marks_, cursor, p1 + marks_.params_open.size(), p2,
+  return ReadParams(text, marks, p1 + marks.params_open.size(), p2,
                     record.params);
-}
-
-bool ReadConditionText(std::string_view text, AlertDefinition& record) {
-  return ConditionReader().Read(text, record);
 }
 
 std::size_t ConditionTextSize(const AlertDefinition& record) noexcept {

@@ -12,7 +12,6 @@
 #include <string>
 #include <string_view>
 
-#include "mark_cursor.h"
 #include "vantrel/alert_definitions.h"
 
 namespace vantrel {
@@ -50,18 +49,6 @@ ConditionMarks CurrentMarks() noexcept;
 //
 // Only `text` is read; no copy of it is made.
 bool ReadConditionText(std::string_view text, AlertDefinition& record);
-
-// ReadConditionText for many condition texts: the marks and the table that
-// finding them needs are prepared once, when the reader is constructed.
-class ConditionReader {
- public:
-  ConditionReader() noexcept;
-  bool Read(std::string_view text, AlertDefinition& record) const;
-
- private:
-  ConditionMarks marks_;
-  codec_internal::MarkSet set_;
-};
 
 // Appends the condition text of `record` to `out`. A parameter list that is
 // empty is written as the closing mark alone:

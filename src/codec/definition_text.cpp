@@ -32,10 +32,9 @@ constexpr std::string_view kBareSeparator = "  ";
 // splices that record onto the end of `definitions`. Splicing moves no
 // record and cannot fail, so `definitions` gains one complete record or
 // stays as it was, even when reading the piece throws.
-bool ReadPiece(const ConditionReader& reader, std::string_view piece,
-               std::list<AlertDefinition>& definitions) {
+bool ReadPiece(std::string_view piece, std::list<AlertDefinition>& definitions) {
   std::list<AlertDefinition> staged;
-  if (!reader.Read(piece, staged.emplace_back())) return false;
+  if (!ReadConditionText(piece, staged.emplace_back())) return false;
   definitions.splice(definitions.end(), staged);
   return true;
 }
@@ -64,7 +63,6 @@ void PutDefinitionText(Sink& sink, const AlertDefinitions& source,
 
 bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   const std::string_view whole(text);
-  const ConditionReader reader;
 
   // The or-joiner wins wherever it stands; "@@AND@@" is then ordinary text
   // inside the pieces.
@@ -75,7 +73,7 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   } else {
     joiner = kAndJoiner;
     found = FindMark(whole, 0, kAndJoiner);
-    if (found == kNotFound) return ReadPiece(reader, whole, target.definitions);
+    if (found == kNotFound) return ReadPiece(whole, target.definitions);
     target.combination = kAndCombination;
   }
 
@@ -83,14 +81,13 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   // the condition reader skips them.
   std::size_t start = 0;
   for (;;) {
-    if (!ReadPiece(reader, whole.substr(start, found - start),
-                   target.definitions)) {
+    if (!ReadPiece(whole.substr(start, found - start), target.definitions)) {
       return false;
     }
     start = found + joiner.size();
     found = FindMark(whole, start, joiner);
     if (found == kNotFound) {
-      return ReadPiece(reader, whole.substr(start), target.definitions);
+      return ReadPiece(whole.substr(start), target.definitions);
     }
   }
 }

@@ -1,16 +1,11 @@
-// Searching a text for one mark.
+// Searching a text for a mark.
 //
-// Rule texts are full of '-': it makes up four bytes of every five-byte mark
-// ("--#--", "--{--", ...), and fields may hold runs of it. A search that
-// scanned for a mark's first byte would stop at every '-' of a text such as
-// "-----------", so this one scans for the mark's middle byte (its anchor:
-// '#' of "--#--", 'R' of "@@OR@@", the second '=' of "==") with memchr and
-// only then compares the whole mark. Each position is still looked at a
-// bounded number of times, so the search is linear in the length searched.
-//
-// The definition text finds its joiners and the condition text finds the
-// closing mark of its params block with FindMark; the condition text finds
-// all of its other marks in one forward pass (mark_cursor.h).
+// Every mark of the rule texts begins with "--" or "@@" and has a more
+// distinctive byte in its middle ("--#--", "@@OR@@", "=="). A search that
+// scans for the first byte stops at every '-' of a text such as
+// "-----------", so this one scans for the middle byte with memchr and only
+// then compares the whole mark. Each position is still looked at a bounded
+// number of times, so the search is linear in the length searched.
 
 #ifndef VANTREL_SRC_CODEC_MARK_SEARCH_H_
 #define VANTREL_SRC_CODEC_MARK_SEARCH_H_
@@ -33,9 +28,9 @@ inline bool MarkAt(const char* at, const char* mark, std::size_t m) noexcept {
   return std::memcmp(at, mark, m) == 0;
 }
 
-// The first `byte` in [p, p + n), or nullptr. Short stretches are looked at
-// byte by byte, which costs less than the call to memchr; longer ones go to
-// memchr.
+// The first `byte` in [p, p + n), or nullptr. Marks of a condition text are
+// usually a few bytes apart, so short stretches are looked at byte by byte,
+// which costs less than the call to memchr; longer ones go to memchr.
 inline const char* FindByte(const char* p, std::size_t n, char byte) noexcept {
   constexpr std::size_t kShort = 16;
   if (n <= kShort) {
@@ -63,8 +58,7 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
   const std::size_t anchor = m / 2;
   const char anchor_byte = mark[anchor];
   const char* const base = text.data();
-  // The anchor byte of a mark that begins at `from` or later and ends inside
-  // the text lies in [p, last].
+  // Candidate anchor bytes lie in [first, last].
   const char* p = base + from + anchor;
   const char* const last = base + (text.size() - m) + anchor;
   while (p <= last) {
@@ -78,6 +72,23 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
     p = anchor_at + 1;
   }
   return kNotFound;
+}
+
+// Like FindMark, but only a mark that begins before `limit` counts (it may
+// run past `limit`).
+inline std::size_t FindMarkStartingBefore(std::string_view text,
+                                          std::size_t from, std::size_t limit,
+                                          std::string_view mark) noexcept {
+  if (from >= limit || mark.empty()) return kNotFound;
+  const std::size_t room = limit - 1 + mark.size();
+  return FindMark(text.substr(0, room), from, mark);
+}
+
+// Like FindMark, but only a mark that ends at or before `end` counts.
+inline std::size_t FindMarkWithin(std::string_view text, std::size_t from,
+                                  std::size_t end,
+                                  std::string_view mark) noexcept {
+  return FindMark(text.substr(0, end), from, mark);
 }
 
 }  // namespace codec_internal
