@@ -100,8 +100,7 @@ bool WriteDefinitionText(std::string& text, const AlertDefinitions& source) {
   // then writes them.
   codec_internal::SizeSink size;
   PutDefinitionText(size, source, separator, marks);
-  std::string working;
-  working.resize(size.size());
+  std::string working(size.size(), '\0');
   codec_internal::WriteSink sink(working.data());
   PutDefinitionText(sink, source, separator, marks);
   assert(sink.end() == working.data() + working.size());
