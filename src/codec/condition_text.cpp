@@ -28,8 +28,9 @@ std::string_view Cut(std::string_view text, std::size_t from,
 // at or after the item's second byte, and its values are cut at every value
 // separator inside the item. Every search stays within the stretch in which
 // a hit can count, so the whole block is read in one pass.
-bool ReadParams(std::string_view text, const ConditionMarks& marks, std::size_t b,
-                std::size_t close, std::list<DefinitionParam>& params) {
+bool ReadParams(std::string_view text, const ConditionMarks& marks,
+                std::size_t b, std::size_t close,
+                std::list<DefinitionParam>& params) {
   for (;;) {
     const std::size_t s =
         FindMarkStartingBefore(text, b + 1, close, marks.item_sep);

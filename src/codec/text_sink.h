@@ -21,11 +21,12 @@ namespace codec_internal {
 // where the writers add sizes.
 class SizeSink {
  public:
-  void Put(std::string_view bytes) noexcept {
-    const std::size_t sum = size_ + bytes.size();
+  void Add(std::size_t bytes) noexcept {
+    const std::size_t sum = size_ + bytes;
     size_ = sum < size_ ? static_cast<std::size_t>(-1) : sum;
   }
-  void PutMark(std::string_view mark) noexcept { Put(mark); }
+  void Put(std::string_view bytes) noexcept { Add(bytes.size()); }
+  void PutMark(std::string_view mark) noexcept { Add(mark.size()); }
   std::size_t size() const noexcept { return size_; }
 
  private:
