@@ -36,6 +36,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -415,7 +416,18 @@ int main(int argc, char** argv) {
   RegisterControls();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
+  // VANTREL_BENCH_ON_THREAD=1 runs the benchmarks on a thread of their own
+  // rather than the main thread: a control for the two-thread figures, whose
+  // one-thread runs otherwise use the main thread and its heap (glibc's main
+  // arena, which the preparation of the cases has filled and fragmented)
+  // while the second thread of a two-thread run allocates from a fresh
+  // arena of its own.
+  const char* on_thread = std::getenv("VANTREL_BENCH_ON_THREAD");
+  if (on_thread != nullptr && std::strcmp(on_thread, "1") == 0) {
+    std::thread([] { benchmark::RunSpecifiedBenchmarks(); }).join();
+  } else {
+    benchmark::RunSpecifiedBenchmarks();
+  }
   benchmark::Shutdown();
   return 0;
 }
