@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Turns one run of vantrel_bench into the table of docs/performance.md.
 
-    python3 bench/ratios.py timing.json [allocs.json] [--check]
+    python3 bench/ratios.py timing.json [allocs.json] [--threads=off_main.json] [--check]
 
 timing.json is one run of vantrel_bench (the plain allocator) with
 --benchmark_format=json, best with repetitions and
@@ -9,7 +9,10 @@ timing.json is one run of vantrel_bench (the plain allocator) with
 medians of that one run (CPU time for one thread; throughput in real time
 for the two-thread figures). allocs.json is a run of vantrel_bench_allocs
 (the counting allocator), whose `allocs` counters give the allocations per
-call; its times are not used.
+call; its times are not used. off_main.json is a run of the threads/
+benchmarks with VANTREL_BENCH_ON_THREAD=1, where the one-thread and the
+two-thread runs both allocate from arenas of their own (see
+docs/performance.md); the two-thread figures are taken from it when given.
 
 Prints Markdown tables. With --check, exits 1 when an allocation count is
 off (parse making other allocations than its floor, or a write making more
@@ -42,6 +45,8 @@ def main():
     check = "--check" in sys.argv
     context, med = load(args[0])
     allocs = load(args[1])[1] if len(args) > 1 else {}
+    threads_file = [a.split("=", 1)[1] for a in sys.argv[1:] if a.startswith("--threads=")]
+    threaded = load(threads_file[0])[1] if threads_file else med
 
     def cpu(name):
         return med[name]["cpu_time"] if name in med else None
@@ -52,8 +57,8 @@ def main():
 
     def gain(name):
         """Throughput of two threads over that of one."""
-        one = med.get(f"{name}/real_time/threads:1")
-        two = med.get(f"{name}/real_time/threads:2")
+        one = threaded.get(f"{name}/real_time/threads:1")
+        two = threaded.get(f"{name}/real_time/threads:2")
         if not one or not two:
             return None
         key = "items_per_second" if "items_per_second" in one else "bytes_per_second"
@@ -108,6 +113,13 @@ def main():
                  "threads/typical_rule/floor", "threads/control/scan",
                  "threads/control/chase", "threads/control/alloc"]:
         extra.append((f"two threads / one thread: {name[len('threads/'):]}", fmt(gain(name))))
+    for name in ["threads/large/64K/ours", "threads/large/64K/floor",
+                 "threads/large/64K/literal"]:
+        one = threaded.get(f"{name}/real_time/threads:1")
+        two = threaded.get(f"{name}/real_time/threads:2")
+        if one and two:
+            extra.append((f"CPU time per call, two threads / one thread: {name[len('threads/'):]}",
+                          fmt(two["cpu_time"] / one["cpu_time"])))
     families = ["comma_free", "many_eq", "dash_runs", "only_marks", "only_joiners"]
     for op in ["parse", "write"]:
         for fam, small, big in [("large", "64K", "16M")] + [(f, "8K", "128K") for f in families]:

@@ -4,16 +4,21 @@
 #
 #   bash bench/threads.sh [BUILD_DIR] [ROUNDS]     (default: build/bench, 3)
 #
-# Each round runs the threads/ benchmarks once per allocator setting and
-# prints the throughput of two threads over that of one for every case.
-# Timings on a shared machine move, so compare figures of one round with
-# each other, not across rounds.
-#   default         glibc malloc as the benchmark and the host use it: one
-#                   arena per thread, per-thread cache (tcache)
-#   one_arena       glibc.malloc.arena_max=1: both threads share one arena
-#                   and its lock
-#   no_tcache       glibc.malloc.tcache_count=0: every allocation goes to the
-#                   thread's arena
+# Each round runs the threads/ benchmarks once per setting and prints, for
+# every case, the throughput of two threads over that of one ("gain", real
+# time) and the CPU time per call of two threads over that of one ("cpu",
+# which leaves out the time a thread waited for a core: 1.00 means the two
+# threads cost each other nothing). Timings on a shared machine move, so
+# compare figures of one round with each other, not across rounds.
+#   default    as the benchmark runs by itself: the one-thread run on the
+#              main thread, whose heap is glibc's main arena; the second
+#              thread of a two-thread run gets an arena of its own
+#   off_main   VANTREL_BENCH_ON_THREAD=1: both runs off the main thread, each
+#              thread with an arena of its own
+#   one_arena  off_main with glibc.malloc.arena_max=1: both threads share
+#              the main arena and its lock
+#   no_tcache  off_main with glibc.malloc.tcache_count=0: no per-thread
+#              cache in front of the arenas
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,27 +28,30 @@ tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
 declare -A tunables=(
-  [default]=""
-  [one_arena]="glibc.malloc.arena_max=1"
+  [default]="" [off_main]="" [one_arena]="glibc.malloc.arena_max=1"
   [no_tcache]="glibc.malloc.tcache_count=0"
 )
+declare -A on_thread=([default]=0 [off_main]=1 [one_arena]=1 [no_tcache]=1)
 
 for round in $(seq "$rounds"); do
   echo "round $round, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-  for setting in default one_arena no_tcache; do
-    GLIBC_TUNABLES="${tunables[$setting]}" "$build/bench/vantrel_bench" \
+  for setting in default off_main one_arena no_tcache; do
+    GLIBC_TUNABLES="${tunables[$setting]}" \
+    VANTREL_BENCH_ON_THREAD="${on_thread[$setting]}" "$build/bench/vantrel_bench" \
       --benchmark_filter='^threads/' --benchmark_min_time=0.2 \
       --benchmark_format=json >"$tmp/$setting.json" 2>/dev/null
     python3 - "$tmp/$setting.json" "$setting" <<'PY'
 import json, sys
 data = json.load(open(sys.argv[1]))
-rate = {}
+runs = {}
 for b in data["benchmarks"]:
     key = "items_per_second" if "items_per_second" in b else "bytes_per_second"
     name, threads = b["name"].rsplit("/real_time/threads:", 1)
-    rate.setdefault(name[len("threads/"):], {})[threads] = b[key]
-cells = [f"{n} {r['2'] / r['1']:.2f}" for n, r in rate.items() if "1" in r and "2" in r]
-print(f"  {sys.argv[2]:10s} " + " | ".join(cells))
+    runs.setdefault(name[len("threads/"):], {})[threads] = (b[key], b["cpu_time"])
+print(f"  {sys.argv[2]}")
+for n, r in runs.items():
+    if "1" in r and "2" in r:
+        print(f"    {n:22s} gain {r['2'][0] / r['1'][0]:.2f}  cpu {r['2'][1] / r['1'][1]:.2f}")
 PY
   done
 done
