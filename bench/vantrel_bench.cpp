@@ -25,7 +25,6 @@
 #include <malloc.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -352,7 +351,11 @@ void ControlScan(benchmark::State& state) {
   const std::string& text = CaseNamed("large/64K").text;
   for (auto _ : state) {
     unsigned dashes = 0;
-    for (const char ch : text) dashes += static_cast<unsigned>(ch == '-') + (dashes >> 31);
+    // The term (dashes >> 31), always 0 here, makes each step depend on the
+    // last, which keeps the compiler from vectorising the loop.
+    for (const char ch : text) {
+      dashes += static_cast<unsigned>(ch == '-') + (dashes >> 31);
+    }
     benchmark::DoNotOptimize(dashes);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
