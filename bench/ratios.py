@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Turns one run of vantrel_bench into the table of docs/performance.md.
 
-    python3 bench/ratios.py timing.json [allocs.json] [--threads=off_main.json] [--check]
+    python3 bench/ratios.py timing.json [allocs.json] [--threads=other.json] [--check]
 
 timing.json is one run of vantrel_bench (the plain allocator) with
 --benchmark_format=json, best with repetitions and
@@ -9,10 +9,9 @@ timing.json is one run of vantrel_bench (the plain allocator) with
 medians of that one run (CPU time for one thread; throughput in real time
 for the two-thread figures). allocs.json is a run of vantrel_bench_allocs
 (the counting allocator), whose `allocs` counters give the allocations per
-call; its times are not used. off_main.json is a run of the threads/
-benchmarks with VANTREL_BENCH_ON_THREAD=1, where the one-thread and the
-two-thread runs both allocate from arenas of their own (see
-docs/performance.md); the two-thread figures are taken from it when given.
+call; its times are not used. With --threads, the two-thread figures are
+taken from another run (for instance one with VANTREL_BENCH_ON_MAIN=1, see
+docs/performance.md).
 
 Prints Markdown tables. With --check, exits 1 when an allocation count is
 off (parse making other allocations than its floor, or a write making more

@@ -10,15 +10,16 @@
 # which leaves out the time a thread waited for a core: 1.00 means the two
 # threads cost each other nothing). Timings on a shared machine move, so
 # compare figures of one round with each other, not across rounds.
-#   default    as the benchmark runs by itself: the one-thread run on the
-#              main thread, whose heap is glibc's main arena; the second
-#              thread of a two-thread run gets an arena of its own
-#   off_main   VANTREL_BENCH_ON_THREAD=1: both runs off the main thread, each
-#              thread with an arena of its own
-#   one_arena  off_main with glibc.malloc.arena_max=1: both threads share
-#              the main arena and its lock
-#   no_tcache  off_main with glibc.malloc.tcache_count=0: no per-thread
-#              cache in front of the arenas
+#   default    as the benchmark runs by itself: every thread off the main
+#              thread, with a glibc arena of its own
+#   on_main    VANTREL_BENCH_ON_MAIN=1: the one-thread run, and the first
+#              thread of the two-thread run, on the main thread, whose heap
+#              (the main arena) the preparation of the cases has cut up; the
+#              second thread still gets a fresh arena
+#   one_arena  glibc.malloc.arena_max=1: both threads share the main arena
+#              and its lock
+#   no_tcache  glibc.malloc.tcache_count=0: no per-thread cache in front of
+#              the arenas
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,16 +29,16 @@ tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 
 declare -A tunables=(
-  [default]="" [off_main]="" [one_arena]="glibc.malloc.arena_max=1"
+  [default]="" [on_main]="" [one_arena]="glibc.malloc.arena_max=1"
   [no_tcache]="glibc.malloc.tcache_count=0"
 )
-declare -A on_thread=([default]=0 [off_main]=1 [one_arena]=1 [no_tcache]=1)
+declare -A on_main=([default]=0 [on_main]=1 [one_arena]=0 [no_tcache]=0)
 
 for round in $(seq "$rounds"); do
   echo "round $round, load average $(cut -d' ' -f1-3 /proc/loadavg)"
-  for setting in default off_main one_arena no_tcache; do
+  for setting in default on_main one_arena no_tcache; do
     GLIBC_TUNABLES="${tunables[$setting]}" \
-    VANTREL_BENCH_ON_THREAD="${on_thread[$setting]}" "$build/bench/vantrel_bench" \
+    VANTREL_BENCH_ON_MAIN="${on_main[$setting]}" "$build/bench/vantrel_bench" \
       --benchmark_filter='^threads/' --benchmark_min_time=0.2 \
       --benchmark_format=json >"$tmp/$setting.json" 2>/dev/null
     python3 - "$tmp/$setting.json" "$setting" <<'PY'
