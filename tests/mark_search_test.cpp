@@ -3,11 +3,14 @@
 
 #include "codec/mark_search.h"
 
+#include "codec/condition_text.h"
 #include "codec/mark_copy.h"
+#include "codec/text_sink.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,6 +22,8 @@ using vantrel::codec_internal::FindMark;
 using vantrel::codec_internal::FindMarkStartingBefore;
 using vantrel::codec_internal::FindMarkWithin;
 using vantrel::codec_internal::kNotFound;
+using vantrel::codec_internal::SizeSink;
+using vantrel::codec_internal::WriteSink;
 
 // Every text of length 0 to `max_length` over `alphabet`.
 std::vector<std::string> AllTexts(std::string_view alphabet,
@@ -120,6 +125,58 @@ TEST(MarkCopy, CopiesMarksOfEveryLength) {
     EXPECT_EQ(end, buffer + mark.size());
     EXPECT_EQ(std::string_view(buffer, mark.size()), mark);
     EXPECT_EQ(buffer[mark.size()], 'x') << "wrote past the mark";
+  }
+}
+
+TEST(TextSink, SizeSaturatesInsteadOfWrapping) {
+  constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
+  SizeSink size;
+  size.Put("abc");
+  size.Put(std::string_view(nullptr, 0));
+  EXPECT_EQ(size.size(), 3u);
+  size.Put(std::string_view("x", 1));
+  EXPECT_EQ(size.size(), 4u);
+  // A size that no string can hold: the sum stops at the largest value, so
+  // sizing a string with it throws instead of allocating a short buffer.
+  SizeSink huge;
+  huge.Add(kMax - 2);
+  EXPECT_EQ(huge.size(), kMax - 2);
+  huge.PutMark("--#--");
+  EXPECT_EQ(huge.size(), kMax);
+  huge.Put("x");
+  EXPECT_EQ(huge.size(), kMax);
+}
+
+TEST(TextSink, WriteSinkPutsPiecesInOrder) {
+  char buffer[32] = {};
+  WriteSink sink(buffer);
+  sink.PutMark("--#--");
+  sink.Put("");
+  sink.Put(std::string_view("a\0b", 3));
+  sink.PutMark("==");
+  sink.PutMark("");
+  EXPECT_EQ(sink.end(), buffer + 10);
+  EXPECT_EQ(std::string_view(buffer, 10), std::string_view("--#--a\0b==", 10));
+}
+
+// The size walk and the writing walk are one template: the size they count
+// is the number of bytes they write, for records of every shape.
+TEST(TextSink, SizeAndTextComeFromTheSameWalk) {
+  const vantrel::ConditionMarks marks = vantrel::CurrentMarks();
+  AlertDefinition empty;
+  AlertDefinition full;
+  full.name = "n";
+  full.detail = "detail";
+  full.params.push_back(DefinitionParam{"k", {"a", "", "b"}});
+  full.params.push_back(DefinitionParam{"", {}});
+  for (const AlertDefinition* record : {&empty, &full}) {
+    SizeSink size;
+    vantrel::PutConditionText(size, *record, marks);
+    std::string text(size.size() + 1, '!');
+    WriteSink sink(&text[0]);
+    vantrel::PutConditionText(sink, *record, marks);
+    EXPECT_EQ(sink.end(), &text[0] + size.size());
+    EXPECT_EQ(text.back(), '!') << "wrote past the counted size";
   }
 }
 

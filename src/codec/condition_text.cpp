@@ -1,40 +1,18 @@
 #include "condition_text.h"
 
-#include <cstring>
 #include <list>
 
-#include "mark_copy.h"
 #include "mark_search.h"
+#include "text_sink.h"
 #include "vocabulary/vocabulary.h"
 
 namespace vantrel {
 namespace {
 
-using codec_internal::CopyMark;
 using codec_internal::FindMark;
 using codec_internal::FindMarkStartingBefore;
 using codec_internal::FindMarkWithin;
 using codec_internal::kNotFound;
-
-// The six marks, each read from its own vocabulary constant. The detail block
-// and the params block use equal texts from distinct constants.
-struct Marks {
-  std::string_view name;          // "--#--"
-  std::string_view detail_open;   // "--{--"
-  std::string_view detail_close;  // "--}--"
-  std::string_view params_open;   // "--{--"
-  std::string_view params_close;  // "--}--"
-  std::string_view item_sep;      // "--;--"
-  std::string_view key_sep;       // "=="
-  std::string_view value_sep;     // "--,--"
-};
-
-Marks CurrentMarks() noexcept {
-  namespace d = vocabulary::delimiters;
-  return Marks{d::kNameMark,     d::kDetailOpen,    d::kDetailClose,
-               d::kParamsOpen,   d::kParamsClose,   d::kItemSeparator,
-               d::kKeyValueSeparator, d::kValueSeparator};
-}
 
 // The text from `from` up to `to`. When `to` lies before `from`, which
 // happens where a closing mark begins inside its opening mark (as in
@@ -50,8 +28,9 @@ std::string_view Cut(std::string_view text, std::size_t from,
 // at or after the item's second byte, and its values are cut at every value
 // separator inside the item. Every search stays within the stretch in which
 // a hit can count, so the whole block is read in one pass.
-bool ReadParams(std::string_view text, const Marks& marks, std::size_t b,
-                std::size_t close, std::list<DefinitionParam>& params) {
+bool ReadParams(std::string_view text, const ConditionMarks& marks,
+                std::size_t b, std::size_t close,
+                std::list<DefinitionParam>& params) {
   for (;;) {
     const std::size_t s =
         FindMarkStartingBefore(text, b + 1, close, marks.item_sep);
@@ -80,20 +59,18 @@ bool ReadParams(std::string_view text, const Marks& marks, std::size_t b,
   }
 }
 
-char* Put(char* dst, std::string_view bytes) noexcept {
-  if (!bytes.empty()) std::memcpy(dst, bytes.data(), bytes.size());
-  return dst + bytes.size();
-}
-
-std::size_t AddSaturating(std::size_t a, std::size_t b) noexcept {
-  const std::size_t sum = a + b;
-  return sum < a ? static_cast<std::size_t>(-1) : sum;
-}
-
 }  // namespace
 
+ConditionMarks CurrentMarks() noexcept {
+  namespace d = vocabulary::delimiters;
+  return ConditionMarks{d::kNameMark,          d::kDetailOpen,
+                        d::kDetailClose,       d::kParamsOpen,
+                        d::kParamsClose,       d::kItemSeparator,
+                        d::kKeyValueSeparator, d::kValueSeparator};
+}
+
 bool ReadConditionText(std::string_view text, AlertDefinition& record) {
-  const Marks marks = CurrentMarks();
+  const ConditionMarks marks = CurrentMarks();
 
   // Name: between the first two name marks. Without the second one, the
   // blocks are looked for from the start of the text.
@@ -132,59 +109,20 @@ bool ReadConditionText(std::string_view text, AlertDefinition& record) {
 }
 
 std::size_t ConditionTextSize(const AlertDefinition& record) noexcept {
-  const Marks marks = CurrentMarks();
-  std::size_t size = 2 * marks.name.size() + marks.detail_open.size() +
-                     marks.detail_close.size() + marks.params_close.size();
-  size = AddSaturating(size, record.name.size());
-  size = AddSaturating(size, record.detail.size());
-  if (record.params.empty()) return size;
-  size = AddSaturating(size, marks.params_open.size());
-  bool first_param = true;
-  for (const DefinitionParam& param : record.params) {
-    if (!first_param) size = AddSaturating(size, marks.item_sep.size());
-    first_param = false;
-    size = AddSaturating(size, param.key.size() + marks.key_sep.size());
-    bool first_value = true;
-    for (const std::string& value : param.values) {
-      if (!first_value) size = AddSaturating(size, marks.value_sep.size());
-      first_value = false;
-      size = AddSaturating(size, value.size());
-    }
-  }
-  return size;
-}
-
-char* WriteConditionText(char* dst, const AlertDefinition& record) noexcept {
-  const Marks marks = CurrentMarks();
-  dst = CopyMark(dst, marks.name);
-  dst = Put(dst, record.name);
-  dst = CopyMark(dst, marks.name);
-  dst = CopyMark(dst, marks.detail_open);
-  dst = Put(dst, record.detail);
-  dst = CopyMark(dst, marks.detail_close);
-  if (!record.params.empty()) {
-    dst = CopyMark(dst, marks.params_open);
-    bool first_param = true;
-    for (const DefinitionParam& param : record.params) {
-      if (!first_param) dst = CopyMark(dst, marks.item_sep);
-      first_param = false;
-      dst = Put(dst, param.key);
-      dst = CopyMark(dst, marks.key_sep);
-      bool first_value = true;
-      for (const std::string& value : param.values) {
-        if (!first_value) dst = CopyMark(dst, marks.value_sep);
-        first_value = false;
-        dst = Put(dst, value);
-      }
-    }
-  }
-  return CopyMark(dst, marks.params_close);
+  codec_internal::SizeSink size;
+  PutConditionText(size, record, CurrentMarks());
+  return size.size();
 }
 
 void AppendConditionText(std::string& out, const AlertDefinition& record) {
+  const ConditionMarks marks = CurrentMarks();
+  codec_internal::SizeSink size;
+  size.Put(out);
+  PutConditionText(size, record, marks);
   const std::size_t at = out.size();
-  out.resize(AddSaturating(at, ConditionTextSize(record)));
-  WriteConditionText(&out[at], record);
+  out.resize(size.size());
+  codec_internal::WriteSink sink(&out[at]);
+  PutConditionText(sink, record, marks);
 }
 
 }  // namespace vantrel

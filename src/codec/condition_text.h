@@ -16,6 +16,22 @@
 
 namespace vantrel {
 
+// The eight marks of the condition text, each read from its own vocabulary
+// constant. The detail block and the params block use equal texts from
+// distinct constants.
+struct ConditionMarks {
+  std::string_view name;          // "--#--"
+  std::string_view detail_open;   // "--{--"
+  std::string_view detail_close;  // "--}--"
+  std::string_view params_open;   // "--{--"
+  std::string_view params_close;  // "--}--"
+  std::string_view item_sep;      // "--;--"
+  std::string_view key_sep;       // "=="
+  std::string_view value_sep;     // "--,--"
+};
+
+ConditionMarks CurrentMarks() noexcept;
+
 // Reads one condition text into `record`, which the caller passes freshly
 // constructed and empty.
 //
@@ -41,13 +57,41 @@ bool ReadConditionText(std::string_view text, AlertDefinition& record);
 //   {name "n", detail "", {"k", {}}}   ->  "--#--n--#----{----}----{--k==--}--"
 void AppendConditionText(std::string& out, const AlertDefinition& record);
 
-// Writes the condition text of `record` at `dst`, which must have room for
-// ConditionTextSize(record) bytes, and returns the end of what it wrote.
-char* WriteConditionText(char* dst, const AlertDefinition& record) noexcept;
-
 // The number of bytes AppendConditionText adds for `record`. Saturates at the
 // largest std::size_t rather than wrapping.
 std::size_t ConditionTextSize(const AlertDefinition& record) noexcept;
+
+// Puts the condition text of `record` into `sink`, piece by piece, through
+// sink.Put(bytes) for fields and sink.PutMark(mark) for marks. The writers
+// run this one walk twice, once into a SizeSink and once into a WriteSink
+// (text_sink.h), so that the size and the text come from the same code.
+template <typename Sink>
+void PutConditionText(Sink& sink, const AlertDefinition& record,
+                      const ConditionMarks& marks) {
+  sink.PutMark(marks.name);
+  sink.Put(record.name);
+  sink.PutMark(marks.name);
+  sink.PutMark(marks.detail_open);
+  sink.Put(record.detail);
+  sink.PutMark(marks.detail_close);
+  if (!record.params.empty()) {
+    sink.PutMark(marks.params_open);
+    bool first_param = true;
+    for (const DefinitionParam& param : record.params) {
+      if (!first_param) sink.PutMark(marks.item_sep);
+      first_param = false;
+      sink.Put(param.key);
+      sink.PutMark(marks.key_sep);
+      bool first_value = true;
+      for (const std::string& value : param.values) {
+        if (!first_value) sink.PutMark(marks.value_sep);
+        first_value = false;
+        sink.Put(value);
+      }
+    }
+  }
+  sink.PutMark(marks.params_close);
+}
 
 }  // namespace vantrel
 

@@ -6,6 +6,7 @@
 
 #include "condition_text.h"
 #include "mark_search.h"
+#include "text_sink.h"
 
 namespace vantrel {
 namespace {
@@ -21,6 +22,12 @@ constexpr std::string_view kAndJoiner = "@@AND@@";
 constexpr std::uint32_t kOrCombination = 0;
 constexpr std::uint32_t kAndCombination = 1;
 
+// What the writers put between two condition texts: a blank, the joiner and
+// a blank; two blanks when `combination` names no joiner.
+constexpr std::string_view kAndSeparator = " @@AND@@ ";
+constexpr std::string_view kOrSeparator = " @@OR@@ ";
+constexpr std::string_view kBareSeparator = "  ";
+
 // Reads one piece into a record of its own and, when the piece is accepted,
 // splices that record onto the end of `definitions`. Splicing moves no
 // record and cannot fail, so `definitions` gains one complete record or
@@ -32,10 +39,24 @@ bool ReadPiece(std::string_view piece, std::list<AlertDefinition>& definitions) 
   return true;
 }
 
-std::string_view JoinerFor(std::uint32_t combination) noexcept {
-  if (combination == kAndCombination) return kAndJoiner;
-  if (combination == kOrCombination) return kOrJoiner;
-  return {};
+std::string_view SeparatorFor(std::uint32_t combination) noexcept {
+  if (combination == kAndCombination) return kAndSeparator;
+  if (combination == kOrCombination) return kOrSeparator;
+  return kBareSeparator;
+}
+
+// Puts the definition text of `source` into `sink` (text_sink.h): the
+// condition texts of its records with `separator` between each two.
+template <typename Sink>
+void PutDefinitionText(Sink& sink, const AlertDefinitions& source,
+                       std::string_view separator,
+                       const ConditionMarks& marks) {
+  bool first = true;
+  for (const AlertDefinition& record : source.definitions) {
+    if (!first) sink.Put(separator);
+    first = false;
+    PutConditionText(sink, record, marks);
+  }
 }
 
 }  // namespace
@@ -72,43 +93,17 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
 }
 
 bool WriteDefinitionText(std::string& text, const AlertDefinitions& source) {
-  const std::string_view joiner = JoinerFor(source.combination);
-  const std::size_t separator = joiner.size() + 2;
+  const std::string_view separator = SeparatorFor(source.combination);
+  const ConditionMarks marks = CurrentMarks();
 
-  // Size the working string once; saturation makes an impossible size fail
-  // in resize() with std::length_error instead of wrapping.
-  std::size_t total = 0;
-  bool first = true;
-  for (const AlertDefinition& record : source.definitions) {
-    std::size_t next = total + ConditionTextSize(record);
-    if (next < total) next = static_cast<std::size_t>(-1);
-    if (!first) {
-      const std::size_t with_separator = next + separator;
-      next = with_separator < next ? static_cast<std::size_t>(-1)
-                                   : with_separator;
-    }
-    total = next;
-    first = false;
-  }
-
-  std::string working;
-  working.resize(total);
-  char* dst = working.data();
-  first = true;
-  for (const AlertDefinition& record : source.definitions) {
-    if (!first) {
-      *dst++ = ' ';
-      if (!joiner.empty()) {
-        joiner.copy(dst, joiner.size());
-        dst += joiner.size();
-      }
-      *dst++ = ' ';
-    }
-    first = false;
-    dst = WriteConditionText(dst, record);
-  }
-  assert(dst == working.data() + working.size());
-  (void)dst;
+  // One walk counts the bytes and sizes the working string; the same walk
+  // then writes them.
+  codec_internal::SizeSink size;
+  PutDefinitionText(size, source, separator, marks);
+  std::string working(size.size(), '\0');
+  codec_internal::WriteSink sink(working.data());
+  PutDefinitionText(sink, source, separator, marks);
+  assert(sink.end() == working.data() + working.size());
 
   // The host's string is touched only here, once the text is complete.
   text = std::move(working);

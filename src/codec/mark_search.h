@@ -1,11 +1,12 @@
 // Searching a text for a mark.
 //
-// Every mark of the rule texts begins with "--" or "@@" and has a more
-// distinctive byte in its middle ("--#--", "@@OR@@", "=="). A search that
-// scans for the first byte stops at every '-' of a text such as
-// "-----------", so this one scans for the middle byte with memchr and only
-// then compares the whole mark. Each position is still looked at a bounded
-// number of times, so the search is linear in the length searched.
+// Rule texts are full of '-': it makes up four bytes of every five-byte mark
+// ("--#--", "--{--", ...), and fields may hold runs of it. A search that
+// scanned for a mark's first byte would stop at every '-' of a text such as
+// "-----------", so this one scans for the mark's middle byte (its anchor:
+// '#' of "--#--", 'R' of "@@OR@@", the second '=' of "==") and only then
+// compares the whole mark. Each position is still looked at a bounded number
+// of times, so the search is linear in the length searched.
 
 #ifndef VANTREL_SRC_CODEC_MARK_SEARCH_H_
 #define VANTREL_SRC_CODEC_MARK_SEARCH_H_
@@ -58,7 +59,8 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
   const std::size_t anchor = m / 2;
   const char anchor_byte = mark[anchor];
   const char* const base = text.data();
-  // Candidate anchor bytes lie in [first, last].
+  // The anchor byte of a mark that begins at `from` or later and ends inside
+  // the text lies in [p, last].
   const char* p = base + from + anchor;
   const char* const last = base + (text.size() - m) + anchor;
   while (p <= last) {
