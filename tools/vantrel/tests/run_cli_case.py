@@ -76,7 +76,7 @@ def matches(got, want, how):
 
 
 def main():
-    tool, case_path, examples, data, scratch = sys.argv[1:6]
+    tool, case_path, examples, data, scratch = map(os.path.abspath, sys.argv[1:6])
     name = os.path.splitext(os.path.basename(case_path))[0]
     work = os.path.join(scratch, name)
     shutil.rmtree(work, ignore_errors=True)
