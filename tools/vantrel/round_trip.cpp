@@ -1,11 +1,12 @@
 #include "round_trip.h"
 
+#include <algorithm>
 #include <iterator>
 #include <string_view>
 #include <utility>
 
-#include "definitions_json.h"
-#include "text_scan.h"
+#include "io.h"
+#include "records_json.h"
 
 namespace vantrel_cli {
 namespace {
@@ -46,7 +47,7 @@ constexpr Mark kJoiners[] = {
                 "unless it also holds \"@@OR@@\""},
 };
 
-std::string Quote(std::string_view text) {
+std::string InQuotes(std::string_view text) {
   return "\"" + std::string(text) + "\"";
 }
 
@@ -60,7 +61,7 @@ std::vector<std::string> CausesIn(std::string_view field,
   std::vector<std::string> causes;
   for (const Mark& joiner : kJoiners) {
     if (field.find(joiner.text) != std::string_view::npos) {
-      causes.push_back("holds " + Quote(joiner.text) + ", which " +
+      causes.push_back("holds " + InQuotes(joiner.text) + ", which " +
                        joiner.effect);
     }
   }
@@ -68,7 +69,7 @@ std::vector<std::string> CausesIn(std::string_view field,
       std::string(before) + std::string(field) + std::string(after);
   for (const Mark& mark : marks) {
     if (field.find(mark.text) != std::string_view::npos) {
-      causes.push_back("holds " + Quote(mark.text) + ", which " + mark.effect);
+      causes.push_back("holds " + InQuotes(mark.text) + ", which " + mark.effect);
       continue;
     }
     // An occurrence that overlaps the field without being the mark written
@@ -79,7 +80,7 @@ std::vector<std::string> CausesIn(std::string_view field,
                             at + mark.text.size() > before.size();
       if (!overlaps) continue;
       const bool at_start = at < before.size();
-      causes.push_back(std::string("forms ") + Quote(mark.text) +
+      causes.push_back(std::string("forms ") + InQuotes(mark.text) +
                        (at_start ? " with the mark before it"
                                  : " with the mark after it") +
                        ", which " + mark.effect);
@@ -251,7 +252,7 @@ std::string CombinationCause(const AlertDefinitions& defs,
   if (read) {
     const std::string_view joiner = *read == 0 ? kOrJoiner : kAndJoiner;
     if (auto path = FieldHolding(defs, joiner)) {
-      return *path + " holds " + Quote(joiner) +
+      return *path + " holds " + InQuotes(joiner) +
              ", which the reader takes for the joiner";
     }
   }
@@ -260,6 +261,94 @@ std::string CombinationCause(const AlertDefinitions& defs,
            std::string(count == 1 ? "is one" : "are none");
   }
   return "the joiner of the text changes when it is read back";
+}
+
+
+// The reasons found for a text that does not come back: the bytes the
+// reader passes over (they are not written back), and the blanks and marks
+// that the writer adds.
+std::vector<Cause> FindCauses(std::string_view text) {
+  std::vector<Cause> causes;
+  const std::string_view joiner = JoinerOf(text);
+  const std::vector<Span> pieces = Pieces(text);
+  constexpr std::size_t kMark = 5;  // the length of every condition mark
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const Span span = pieces[i];
+    const std::string_view piece = text.substr(span.offset, span.size);
+    const std::string condition = "condition " + std::to_string(i + 1);
+    const auto add = [&](std::size_t from, std::size_t to, std::string what) {
+      if (to > from) causes.push_back({std::move(what), span.offset + from, to - from});
+    };
+    const auto note = [&](std::size_t at, std::string what) {
+      causes.push_back({std::move(what), span.offset + at, 0});
+    };
+    const ConditionMarks m = FindMarks(piece);
+    const bool name = m.name_close != kNone;
+    const bool detail = m.detail_close != kNone;
+    const bool params = m.params_close != kNone;
+    if (!name && !detail && !params) {
+      note(0, condition + " holds no complete name, detail or params marks: "
+                          "it reads as an empty condition, and its " +
+                  std::to_string(piece.size()) + " bytes are dropped");
+      continue;
+    }
+    std::size_t lead = 0;
+    std::size_t tail = piece.size();
+    if (i > 0 && piece[0] == ' ') {
+      lead = 1;
+    } else if (i > 0) {
+      note(0, "no blank after the joiner before " + condition +
+                  "; the writer puts one on each side");
+    }
+    if (i + 1 < pieces.size() && piece.back() == ' ') {
+      --tail;
+    } else if (i + 1 < pieces.size()) {
+      note(piece.size(), "no blank before the joiner after " + condition +
+                             "; the writer puts one on each side");
+    }
+    if (!name) note(lead, condition + " has no name marks; \"--#----#--\" is written");
+    if (!detail) note(lead, condition + " has no detail block; \"--{----}--\" is written");
+    const std::size_t start =
+        name ? m.name_open : detail ? m.detail_open : m.params_open;
+    add(lead, start, "text before the first mark of " + condition + " is dropped");
+    if (name && detail) {
+      add(m.name_close + kMark, m.detail_open,
+          "text between the name and the detail block of " + condition +
+              " is dropped (a name holding \"--#--\" ends there)");
+    }
+    if (detail && params) {
+      add(m.detail_close + kMark, m.params_open,
+          "text between the detail and the params block of " + condition +
+              " is dropped (a detail holding \"--}--\" ends there)");
+    }
+    std::size_t end = params   ? m.params_close + kMark
+                      : detail ? m.detail_close + kMark
+                               : m.name_close + kMark;
+    // A record without parameters is written with a second closing mark.
+    if (!params && piece.substr(end, kMark) == "--}--") end += kMark;
+    if (end >= tail) continue;
+    const std::string_view rest = piece.substr(end, tail - end);
+    std::string what = "text after the last mark of " + condition + " is dropped";
+    if (joiner == kOrJoiner && rest.find(kAndJoiner) != kNone) {
+      what = "the text holds both joiners and is cut at \"@@OR@@\" only, so "
+             "the conditions joined by \"@@AND@@\" after " + condition +
+             " are lost";
+    } else if (rest.find("--#--") != kNone) {
+      what = "another condition follows " + condition +
+             " without a joiner and is lost";
+      if (rest.find('\n') != kNone) {
+        what += " (the text holds a line break: --batch lines reads one rule "
+                "per line)";
+      }
+    } else if (params && (rest.find("==") != kNone ||
+                          rest.find("--;--") != kNone ||
+                          rest.find("--,--") != kNone)) {
+      what = "a parameter or value after a closing mark \"--}--\" inside a "
+             "field of " + condition + " is lost";
+    }
+    add(end, tail, what);
+  }
+  return causes;
 }
 
 }  // namespace
@@ -279,9 +368,9 @@ void Write(Kind kind, std::string& text, const AlertDefinitions& source) {
   }
 }
 
-CheckReport CheckRoundTrip(Kind kind, AlertDefinitions& defs,
-                           std::optional<std::uint32_t> combination) {
-  CheckReport report;
+std::vector<Problem> CheckRecords(Kind kind, AlertDefinitions& defs,
+                                  std::optional<std::uint32_t> combination) {
+  std::vector<Problem> problems;
 
   // Each record on its own: what the condition text does to its fields.
   std::size_t r = 0;
@@ -295,7 +384,7 @@ CheckReport CheckRoundTrip(Kind kind, AlertDefinitions& defs,
                       SameRecords(record, back.defs.definitions.front());
     if (!same) {
       records_survive = false;
-      CheckRecord(r, record, back, report.problems);
+      CheckRecord(r, record, back, problems);
     }
     ++r;
   }
@@ -329,16 +418,168 @@ CheckReport CheckRoundTrip(Kind kind, AlertDefinitions& defs,
     } else if (!back.ok) {
       cause += ": the text is rejected when read back";
     }
-    report.problems.push_back(
+    problems.push_back(
         Problem{"definitions", cause, std::nullopt, std::nullopt});
   }
   if (back.combination != combination) {
-    report.problems.push_back(
+    problems.push_back(
         Problem{"combination", CombinationCause(defs, combination,
                                                 back.combination),
                 CombinationText(combination),
                 CombinationText(back.combination)});
   }
+  return problems;
+}
+
+bool ParseText(Kind kind, const std::string& text, AlertDefinitions& target,
+               std::optional<std::uint32_t>& combination) {
+  target.combination = kNoJoiner;
+  const bool ok = Parse(kind, text, target);
+  combination.reset();
+  if (target.combination <= 1) combination = target.combination;
+  return ok;
+}
+
+TextCheck CheckText(Kind kind, const std::string& text) {
+  TextCheck check;
+  AlertDefinitions defs{};
+  std::optional<std::uint32_t> combination;
+  if (!ParseText(kind, text, defs, combination)) {
+    check.status = TextCheck::Status::Rejected;
+    check.rejection = LocateRejection(text, defs.definitions.size());
+    return check;
+  }
+  check.conditions = defs.definitions.size();
+  Write(kind, check.written, defs);
+  if (check.written == text) {
+    check.written.clear();
+    return check;
+  }
+  check.status = TextCheck::Status::Lossy;
+  check.difference = static_cast<std::size_t>(
+      std::mismatch(text.begin(), text.end(), check.written.begin(),
+                    check.written.end())
+          .first -
+      text.begin());
+  check.causes = FindCauses(text);
+  return check;
+}
+
+std::string TextReportLines(const TextCheck& check, std::string_view text) {
+  const std::string conditions = std::to_string(check.conditions) +
+                                 (check.conditions == 1 ? " condition" : " conditions");
+  if (check.status == TextCheck::Status::Ok) {
+    return "ok: the text comes back byte for byte (" + conditions + ")\n";
+  }
+  const auto window = [](std::string_view bytes, std::size_t at) {
+    const std::string_view shown = Around(bytes, at);
+    const std::size_t from = shown.empty() ? at : static_cast<std::size_t>(shown.data() - bytes.data());
+    return (from > 0 ? "..." : "") + Quote(shown) +
+           (from + shown.size() < bytes.size() ? "..." : "");
+  };
+  std::string out = "lossy: the text does not come back byte for byte (" +
+                    conditions + " read)\n  first difference at byte " +
+                    std::to_string(check.difference) + " (the text has " +
+                    std::to_string(text.size()) + " bytes, written back " +
+                    std::to_string(check.written.size()) + ")\n  text:    " +
+                    window(text, check.difference) + "\n  written: " +
+                    window(check.written, check.difference) + "\n";
+  for (const Cause& cause : check.causes) {
+    out += cause.size <= 1 ? "  at byte " + std::to_string(cause.offset)
+                           : "  bytes " + std::to_string(cause.offset) + " to " +
+                                 std::to_string(cause.offset + cause.size - 1);
+    out += ": " + cause.what + "\n";
+  }
+  return out;
+}
+
+Report TextReport(const TextCheck& check, std::string_view text,
+                  ByteMode mode, Report head) {
+  Report report = std::move(head);
+  if (check.status == TextCheck::Status::Rejected) {
+    const Rejection& r = check.rejection;
+    report["status"] = "rejected";
+    report["piece"] = r.piece;
+    report["offset"] = r.offset;
+    if (r.item != 0) {
+      report["item"] = r.item;
+      report["item_offset"] = r.item_span.offset;
+    }
+    report["message"] = Describe(r, text);
+    return report;
+  }
+  report["status"] = check.status == TextCheck::Status::Ok ? "ok" : "lossy";
+  report["conditions"] = check.conditions;
+  if (check.status == TextCheck::Status::Ok) return report;
+  const auto window = [&](std::string_view bytes) {
+    const std::string_view shown = Around(bytes, check.difference);
+    Report part;
+    part["from"] = shown.empty() ? check.difference : static_cast<std::size_t>(shown.data() - bytes.data());
+    part["bytes"] = ReportString(shown, mode);
+    part["size"] = bytes.size();
+    return part;
+  };
+  report["difference"] = {{"offset", check.difference},
+                          {"text", window(text)},
+                          {"written", window(check.written)}};
+  Report causes = Report::array();
+  for (const Cause& cause : check.causes) {
+    causes.push_back({{"cause", cause.what},
+                      {"offset", cause.offset},
+                      {"size", cause.size}});
+  }
+  report["causes"] = std::move(causes);
+  return report;
+}
+
+std::string RecordsReportLines(const std::vector<Problem>& problems,
+                               std::size_t records) {
+  if (problems.empty()) {
+    return "ok: all " + std::to_string(records) +
+           " conditions and the combination come back unchanged\n";
+  }
+  std::string out;
+  for (const Problem& problem : problems) {
+    out += problem.path + ": " + problem.cause + "\n";
+    const bool number = problem.path == "combination";
+    const auto show = [&](const std::optional<std::string>& value) {
+      if (!value) return std::string("(nothing)");
+      return number ? *value : Excerpt(*value);
+    };
+    if (problem.written || problem.read_back) {
+      out += "  written:   " + show(problem.written) + "\n";
+      out += "  read back: " + show(problem.read_back) + "\n";
+    }
+  }
+  return out + std::to_string(problems.size()) +
+         " problem(s): this definition does not survive writing and "
+         "reading back\n";
+}
+
+Report RecordsReport(const std::vector<Problem>& problems, ByteMode mode,
+                     Report head) {
+  Report report = std::move(head);
+  report["status"] = problems.empty() ? "ok" : "lossy";
+  report["survives"] = problems.empty();
+  Report list = Report::array();
+  for (const Problem& problem : problems) {
+    Report item = {{"path", problem.path}, {"cause", problem.cause}};
+    for (const auto& [name, value] : {std::pair{"written", &problem.written},
+                                      std::pair{"read_back", &problem.read_back}}) {
+      if (!*value) {
+        item[name] = nullptr;
+      } else if (problem.path == "combination") {
+        item[name] = Report::parse(**value);
+      } else {
+        item[name] = ReportString(std::string_view(**value).substr(0, kExcerptBytes), mode);
+        if ((*value)->size() > kExcerptBytes) {
+          item[std::string(name) + "_bytes"] = (*value)->size();
+        }
+      }
+    }
+    list.push_back(std::move(item));
+  }
+  report["problems"] = std::move(list);
   return report;
 }
 
