@@ -1,5 +1,6 @@
 #include "records_json.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <set>
@@ -38,8 +39,8 @@ std::string Found(const Json& value) {
   throw InputError(path + ": expected " + expected + ", found " + Found(value));
 }
 
-// Checks that `object` is an object with exactly `members` (and `extra`),
-// and returns its members in the order given.
+// Checks that `object` is an object with no members but `members` (and
+// `extra`), and returns those in the order given, nullptr where missing.
 std::vector<const Json*> Members(const Json& object, const std::string& path,
                                  const std::vector<std::string>& members,
                                  const std::vector<std::string>& extra,
@@ -47,11 +48,10 @@ std::vector<const Json*> Members(const Json& object, const std::string& path,
   if (!object.is_object()) Mismatch(path, expected, object);
   const std::string prefix = path == "(top level)" ? "" : path + ".";
   for (const auto& item : object.items()) {
-    bool known = false;
-    for (const auto* list : {&members, &extra}) {
-      for (const std::string& name : *list) known = known || name == item.key();
-    }
-    if (!known) {
+    const auto known = [&](const std::vector<std::string>& names) {
+      return std::find(names.begin(), names.end(), item.key()) != names.end();
+    };
+    if (!known(members) && !known(extra)) {
       std::string names;
       for (const std::string& name : members) {
         names += (names.empty() ? "\"" : ", \"") + name + "\"";
@@ -63,12 +63,17 @@ std::vector<const Json*> Members(const Json& object, const std::string& path,
   std::vector<const Json*> found;
   for (const std::string& name : members) {
     const auto at = object.find(name);
-    if (at == object.end()) {
-      throw InputError(path + ": missing member \"" + name + "\"");
-    }
-    found.push_back(&*at);
+    found.push_back(at == object.end() ? nullptr : &*at);
   }
   return found;
+}
+
+const Json& Need(const Json* member, const std::string& path,
+                 const char* name) {
+  if (member == nullptr) {
+    throw InputError(path + ": missing member \"" + name + "\"");
+  }
+  return *member;
 }
 
 std::string Field(const Json& value, ByteMode mode, const std::string& path) {
@@ -82,9 +87,10 @@ void AddRecord(const Json& object, ByteMode mode, const std::string& path,
       Members(object, path, {"name", "detail", "params"}, {},
               "an object with \"name\", \"detail\" and \"params\"");
   AlertDefinition record;
-  record.name = Field(*members[0], mode, path + ".name");
-  record.detail = Field(*members[1], mode, path + ".detail");
-  const Json& params = *members[2];
+  record.name = Field(Need(members[0], path, "name"), mode, path + ".name");
+  record.detail =
+      Field(Need(members[1], path, "detail"), mode, path + ".detail");
+  const Json& params = Need(members[2], path, "params");
   if (!params.is_array()) {
     Mismatch(path + ".params", "an array of parameters", params);
   }
@@ -93,8 +99,8 @@ void AddRecord(const Json& object, ByteMode mode, const std::string& path,
     const auto parts = Members(params[p], param_path, {"key", "values"}, {},
                                "an object with \"key\" and \"values\"");
     DefinitionParam& param = record.params.emplace_back();
-    param.key = Field(*parts[0], mode, param_path + ".key");
-    const Json& values = *parts[1];
+    param.key = Field(Need(parts[0], param_path, "key"), mode, param_path + ".key");
+    const Json& values = Need(parts[1], param_path, "values");
     if (!values.is_array()) {
       Mismatch(param_path + ".values", "an array of strings", values);
     }
@@ -194,19 +200,27 @@ std::string JsonString(std::string_view bytes, ByteMode mode,
     return Json(std::string(bytes))
         .dump(-1, ' ', false, Json::error_handler_t::strict);
   } catch (const Json::type_error& error) {
-    // "invalid UTF-8 byte at index 1: 0xE9", or "incomplete UTF-8 string".
+    // "invalid UTF-8 byte at index 4: 0x21" names the byte where decoding
+    // failed, "incomplete UTF-8 string" the end; the message names the start
+    // of the sequence that holds it.
     const std::string what = error.what();
-    const std::size_t at = what.find("index ");
-    const std::string where =
-        at == std::string::npos
-            ? "an incomplete sequence at its end"
-            : "first at byte " +
-                  std::to_string(std::strtoull(what.c_str() + at + 6,
-                                               nullptr, 10)) +
-                  " of the field";
-    throw InputError(path + " holds bytes that are not UTF-8 (" + where +
-                     "); use --bytes latin1 to carry every byte as U+0000 "
-                     "to U+00FF");
+    const std::size_t index = what.find("index ");
+    std::size_t at = index == std::string::npos
+                         ? bytes.size()
+                         : std::strtoull(what.c_str() + index + 6, nullptr, 10);
+    const auto byte = [&](std::size_t i) {
+      return static_cast<unsigned char>(bytes[i]);
+    };
+    std::size_t lead = at;
+    while (lead > 0 && (byte(lead - 1) & 0xC0U) == 0x80U) --lead;
+    if (lead > 0 && byte(lead - 1) >= 0xC0) {
+      const std::size_t length = byte(lead - 1) >= 0xF0 ? 4 : byte(lead - 1) >= 0xE0 ? 3 : 2;
+      if (lead - 1 + length > at) at = lead - 1;
+    }
+    throw InputError(path + " holds bytes that are not UTF-8 (first at byte " +
+                     std::to_string(at) +
+                     " of the field); use --bytes latin1 to carry every byte "
+                     "as U+0000 to U+00FF");
   }
 }
 
@@ -331,8 +345,8 @@ Combination RecordsFromJson(const Json& object, ByteMode mode,
   const auto members =
       Members(object, "(top level)", {"combination", "definitions"}, extra,
               "an object with \"combination\" and \"definitions\"");
-  const Json& combination = *members[0];
-  const Json& definitions = *members[1];
+  const Json& combination = Need(members[0], "(top level)", "combination");
+  const Json& definitions = Need(members[1], "(top level)", "definitions");
   const char* const expected = "null or an integer from 0 to 4294967295";
   Combination result;
   if (combination.is_number_unsigned()) {

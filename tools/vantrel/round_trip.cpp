@@ -340,7 +340,8 @@ std::vector<Cause> FindCauses(std::string_view text) {
         what += " (the text holds a line break: --batch lines reads one rule "
                 "per line)";
       }
-    } else if (params && (rest.find("==") != kNone ||
+    } else if (params && (rest.find("--}--") != kNone ||
+                          rest.find("==") != kNone ||
                           rest.find("--;--") != kNone ||
                           rest.find("--,--") != kNone)) {
       what = "a parameter or value after a closing mark \"--}--\" inside a "
