@@ -11,9 +11,10 @@ enum Status { kOk, kLossy, kRejected, kError };
 constexpr std::array<const char*, 4> kStatusNames = {"ok", "lossy", "rejected",
                                                      "error"};
 
-// The rule of one input line: its id and its text or records.
+// The rule of one input line: its id (as JSON text) and its text or
+// records.
 struct Rule {
-  Report id;
+  std::string id;
   std::string text;
   AlertDefinitions defs{};
   Combination combination;
@@ -22,7 +23,7 @@ struct Rule {
 Rule ReadRule(const BatchOptions& options, std::string& line,
               std::size_t number) {
   Rule rule;
-  rule.id = number;
+  rule.id = std::to_string(number);
   const Form form =
       options.command == Command::Format ? Form::Jsonl : options.input;
   if (form == Form::Lines) {
@@ -34,7 +35,7 @@ Rule ReadRule(const BatchOptions& options, std::string& line,
     if (tab == std::string::npos) {
       throw InputError("no TAB between the id and the text");
     }
-    rule.id = line.substr(0, tab);
+    rule.id = Dump(Report(line.substr(0, tab)));
     rule.text = line.substr(tab + 1);
     return rule;
   }
@@ -44,8 +45,7 @@ Rule ReadRule(const BatchOptions& options, std::string& line,
   if (id == object.end() || !(id->is_string() || id->is_number_integer())) {
     throw InputError("id: expected a string or an integer");
   }
-  rule.id = id->is_string() ? Report(id->get<std::string>())
-                            : Report::parse(id->dump());
+  rule.id = id->dump(-1, ' ', false, Json::error_handler_t::replace);
   if (options.command != Command::Format) {
     const auto text = object.find("text");
     if (text == object.end() || !text->is_string()) {
@@ -56,17 +56,19 @@ Rule ReadRule(const BatchOptions& options, std::string& line,
   }
   const auto status = object.find("status");
   if (status != object.end() && *status != "ok") {
-    throw InputError("status: only the records of a rule read whole can be "
-                     "written (\"ok\"), found " + status->dump());
+    throw InputError(R"(status: only the records of a rule read whole ("ok") can be written, found )" +
+                     status->dump());
   }
   rule.combination =
       RecordsFromJson(object, options.mode, rule.defs, {"id", "status"});
   return rule;
 }
 
-std::string Head(const Report& id, const char* status) {
-  return "{\"id\":" + Dump(id) + ",\"status\":\"" + status + "\"";
+std::string Head(const std::string& id, const char* status) {
+  return R"({"id":)" + id + R"(,"status":")" + status + "\"";
 }
+
+Report IdHead(const std::string& id) { return {{"id", Report::parse(id)}}; }
 
 Status Check(const BatchOptions& options, const Rule& rule,
              std::string& out) {
@@ -75,7 +77,7 @@ Status Check(const BatchOptions& options, const Rule& rule,
     out += Head(rule.id, "ok") + "}";
     return kOk;
   }
-  out += Dump(TextReport(check, rule.text, options.mode, {{"id", rule.id}}));
+  out += Dump(TextReport(check, rule.text, options.mode, IdHead(rule.id)));
   return check.status == TextCheck::Status::Lossy ? kLossy : kRejected;
 }
 
@@ -88,7 +90,7 @@ Status ParseRule(const BatchOptions& options, Rule& rule, std::string& out) {
     TextCheck check;
     check.status = TextCheck::Status::Rejected;
     check.rejection = LocateRejection(rule.text, rule.defs.definitions.size());
-    out += Dump(TextReport(check, rule.text, options.mode, {{"id", rule.id}}));
+    out += Dump(TextReport(check, rule.text, options.mode, IdHead(rule.id)));
     if (!options.partial) return kRejected;
     out.back() = ',';
   }
@@ -102,7 +104,7 @@ Status Format(const BatchOptions& options, Rule& rule, std::string& out,
   const std::vector<Problem> problems =
       CheckRecords(options.kind, rule.defs, rule.combination);
   for (const Problem& problem : problems) {
-    messages << "vantrel format: id " << Dump(rule.id) << ": "
+    messages << "vantrel format: id " << rule.id << ": "
              << (options.strict ? "" : "warning: ") << problem.path << ": "
              << problem.cause << "\n";
   }
@@ -111,7 +113,7 @@ Status Format(const BatchOptions& options, Rule& rule, std::string& out,
   std::string text;
   if (!options.strict || problems.empty()) Write(options.kind, text, rule.defs);
   if (options.output == Form::Jsonl) {
-    Report report = RecordsReport(problems, options.mode, {{"id", rule.id}});
+    Report report = RecordsReport(problems, options.mode, IdHead(rule.id));
     report.erase("survives");
     if (problems.empty()) report.erase("problems");
     if (!options.strict || problems.empty()) {
@@ -128,8 +130,9 @@ Status Format(const BatchOptions& options, Rule& rule, std::string& out,
                      (tsv ? " or a TAB" : "") + ", which this form cannot carry");
   }
   if (tsv) {
-    const std::string id = rule.id.is_string() ? rule.id.get<std::string>()
-                                               : Dump(rule.id);
+    const Report parsed_id = Report::parse(rule.id);
+    const std::string id = parsed_id.is_string() ? parsed_id.get<std::string>()
+                                                 : rule.id;
     if (id.find_first_of("\t\r\n") != std::string::npos) {
       throw InputError("the id holds a TAB or a line break");
     }
@@ -150,7 +153,7 @@ int RunBatch(const BatchOptions& options, Input& input, Output& output,
   while (input.NextLine(line)) {
     ++number;
     out.clear();
-    Report id = number;
+    std::string id = std::to_string(number);
     Status status = kError;
     bool skip = false;
     try {
@@ -167,11 +170,11 @@ int RunBatch(const BatchOptions& options, Input& input, Output& output,
       status = kError;
       out.clear();
       if (options.command == Command::Format && options.output != Form::Jsonl) {
-        messages << "vantrel format: line " << number << " (id " << Dump(id)
+        messages << "vantrel format: line " << number << " (id " << id
                  << "): " << error.what() << "\n";
         skip = true;
       } else {
-        out = Dump(Report{{"id", id},
+        out = Dump(Report{{"id", Report::parse(id)},
                           {"status", "error"},
                           {"line", number},
                           {"message", error.what()}});

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <utility>
@@ -70,16 +69,14 @@ bool Input::NextLine(std::string& line) {
 
 Output::Output(const std::string& path) : path_(path) {
   if (path.empty() || path == "-") {
-    file_ = stdout;
     path_.clear();
     return;
   }
   const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  temp_ = folder + "." + name + ".vantrel-XXXXXX";
-  const int fd = mkstemp(temp_.data());
-  if (fd < 0) throw InputError("cannot write to " + folder + ": " + Reason());
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  temp_ = path.substr(0, name) + "." + path.substr(name) + ".vantrel-XXXXXX";
+  fd_ = mkstemp(temp_.data());
+  if (fd_ < 0) throw InputError("cannot write " + path + ": " + Reason());
   // The new file gets the mode of the one it replaces, or the usual one.
   struct stat info {};
   mode_t mode = 0;
@@ -87,23 +84,23 @@ Output::Output(const std::string& path) : path_(path) {
     mode = info.st_mode & 07777U;
   } else {
     const mode_t mask = umask(0);
-    umask(mask);
+    static_cast<void>(umask(mask));
     mode = 0666U & ~mask;
   }
-  file_ = fdopen(fd, "wb");
-  if (file_ == nullptr || fchmod(fd, mode) != 0) {
+  if (fchmod(fd_, mode) != 0) {
     const std::string reason = Reason();
-    if (file_ == nullptr) close(fd);
-    std::remove(temp_.c_str());
-    throw InputError("cannot write " + temp_ + ": " + reason);
+    Discard();
+    throw InputError("cannot write " + path + ": " + reason);
   }
 }
 
-Output::~Output() {
-  if (file_ != nullptr && file_ != stdout) {
-    std::fclose(file_);
-    std::remove(temp_.c_str());
-  }
+Output::~Output() { Discard(); }
+
+void Output::Discard() noexcept {
+  if (fd_ == STDOUT_FILENO) return;
+  static_cast<void>(close(fd_));
+  static_cast<void>(unlink(temp_.c_str()));
+  fd_ = STDOUT_FILENO;
 }
 
 void Output::Write(std::string_view bytes) {
@@ -112,27 +109,31 @@ void Output::Write(std::string_view bytes) {
 }
 
 void Output::Flush() {
-  if (!buffer_.empty() &&
-      std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-    throw InputError("cannot write the output: " + Reason());
+  std::string_view rest = buffer_;
+  while (!rest.empty()) {
+    const ssize_t wrote = write(fd_, rest.data(), rest.size());
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) {
+      throw InputError("cannot write " +
+                       (path_.empty() ? "the output" : path_) + ": " +
+                       Reason());
+    }
+    rest.remove_prefix(static_cast<std::size_t>(wrote));
   }
   buffer_.clear();
 }
 
 void Output::Commit() {
   Flush();
-  if (std::fflush(file_) != 0) {
-    throw InputError("cannot write the output: " + Reason());
-  }
-  if (file_ == stdout) return;
-  const bool written = fsync(fileno(file_)) == 0;
-  const bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (!written || !closed || std::rename(temp_.c_str(), path_.c_str()) != 0) {
+  if (fd_ == STDOUT_FILENO) return;
+  if (fsync(fd_) != 0 || close(fd_) != 0 ||
+      std::rename(temp_.c_str(), path_.c_str()) != 0) {
     const std::string reason = Reason();
-    std::remove(temp_.c_str());
+    static_cast<void>(unlink(temp_.c_str()));
+    fd_ = STDOUT_FILENO;
     throw InputError("cannot write " + path_ + ": " + reason);
   }
+  fd_ = STDOUT_FILENO;
 }
 
 std::string Quote(std::string_view bytes) {

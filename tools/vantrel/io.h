@@ -4,7 +4,6 @@
 #define VANTREL_TOOLS_IO_H_
 
 #include <cstddef>
-#include <cstdio>
 #include <fstream>
 #include <istream>
 #include <stdexcept>
@@ -55,7 +54,8 @@ class Output {
 
  private:
   void Flush();
-  std::FILE* file_ = nullptr;
+  void Discard() noexcept;
+  int fd_ = 1;  // standard output, or the temporary file
   std::string path_;
   std::string temp_;
   std::string buffer_;

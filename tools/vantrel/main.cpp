@@ -9,6 +9,8 @@
 // not come back unchanged (check, a batch), a record that would not read
 // back (format --strict); 2 bad usage, unreadable input, bad JSON, bytes the
 // --bytes mode cannot carry, an input line of a batch that cannot be read.
+#include <cstdio>
+#include <exception>
 #include <iostream>
 #include <map>
 #include <string>
@@ -159,10 +161,7 @@ void AddCommon(CLI::App& command, Options& o, const char* what) {
 const std::map<std::string, Form> kForms = {
     {"lines", Form::Lines}, {"tsv", Form::Tsv}, {"jsonl", Form::Jsonl}};
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::ios::sync_with_stdio(false);
+int Main(int argc, char** argv) {
   CLI::App app{
       "vantrel: read alert definition texts into JSON, write them from JSON, "
       "and check that rules come back unchanged through the library.\n"
@@ -256,6 +255,18 @@ int main(int argc, char** argv) {
     std::cerr << "vantrel " << name << ": out of memory\n";
   } catch (const std::length_error& error) {
     std::cerr << "vantrel " << name << ": " << error.what() << "\n";
+  }
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  try {
+    return Main(argc, argv);
+  } catch (const std::exception& error) {
+    static_cast<void>(std::fprintf(stderr, "vantrel: %s\n", error.what()));
   }
   return 2;
 }

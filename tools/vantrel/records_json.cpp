@@ -29,7 +29,7 @@ std::string Latin1ToUtf8(std::string_view bytes) {
 
 // "a string", "an array", "null".
 std::string Found(const Json& value) {
-  const std::string type = value.type_name();
+  std::string type = value.type_name();
   if (value.is_null()) return type;
   return (type[0] == 'a' || type[0] == 'o' ? "an " : "a ") + type;
 }
@@ -54,7 +54,7 @@ std::vector<const Json*> Members(const Json& object, const std::string& path,
     if (!known(members) && !known(extra)) {
       std::string names;
       for (const std::string& name : members) {
-        names += (names.empty() ? "\"" : ", \"") + name + "\"";
+        names.append(names.empty() ? "\"" : ", \"").append(name) += '"';
       }
       throw InputError(prefix + item.key() + ": unknown member (expected " +
                        names + ")");
@@ -85,7 +85,7 @@ void AddRecord(const Json& object, ByteMode mode, const std::string& path,
                AlertDefinitions& target) {
   const auto members =
       Members(object, path, {"name", "detail", "params"}, {},
-              "an object with \"name\", \"detail\" and \"params\"");
+              R"(an object with "name", "detail" and "params")");
   AlertDefinition record;
   record.name = Field(Need(members[0], path, "name"), mode, path + ".name");
   record.detail =
@@ -97,7 +97,7 @@ void AddRecord(const Json& object, ByteMode mode, const std::string& path,
   for (std::size_t p = 0; p < params.size(); ++p) {
     const std::string param_path = path + ".params[" + std::to_string(p) + "]";
     const auto parts = Members(params[p], param_path, {"key", "values"}, {},
-                               "an object with \"key\" and \"values\"");
+                               R"(an object with "key" and "values")");
     DefinitionParam& param = record.params.emplace_back();
     param.key = Field(Need(parts[0], param_path, "key"), mode, param_path + ".key");
     const Json& values = Need(parts[1], param_path, "values");
@@ -344,7 +344,7 @@ Combination RecordsFromJson(const Json& object, ByteMode mode,
                             const std::vector<std::string>& extra) {
   const auto members =
       Members(object, "(top level)", {"combination", "definitions"}, extra,
-              "an object with \"combination\" and \"definitions\"");
+              R"(an object with "combination" and "definitions")");
   const Json& combination = Need(members[0], "(top level)", "combination");
   const Json& definitions = Need(members[1], "(top level)", "definitions");
   const char* const expected = "null or an integer from 0 to 4294967295";

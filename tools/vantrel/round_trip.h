@@ -25,7 +25,7 @@ enum class Kind { Func, Filter };
 
 // The library's calls for one kind of definition.
 bool Parse(Kind kind, const std::string& text, AlertDefinitions& target);
-void Write(Kind kind, std::string& text, const AlertDefinitions& source);
+void Write(Kind kind, std::string& text, AlertDefinitions& source);
 
 // A target primed with this combination, which the library never sets,
 // shows after a parse whether the text held a joiner.
