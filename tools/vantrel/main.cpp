@@ -42,7 +42,6 @@ struct Options {
   Form batch = Form::Lines;
   Form to = Form::Jsonl;
   Detect detect = Detect::Auto;
-  CLI::Option* batch_option = nullptr;
 };
 
 bool LooksLikeJson(const std::string& input) {
@@ -145,13 +144,13 @@ void AddCommon(CLI::App& command, Options& o, const char* what) {
                      "Function or filter definition (the library treats both alike)")
       ->transform(CLI::CheckedTransformer(
           std::map<std::string, Kind>{{"func", Kind::Func}, {"filter", Kind::Filter}}))
-      ->default_str("func");
+      ->option_text("func|filter (default: func)");
   command.add_option("--bytes", o.mode,
                      "How field bytes map to JSON strings: utf8 (fields must be "
                      "UTF-8) or latin1 (every byte is U+0000-U+00FF)")
       ->transform(CLI::CheckedTransformer(std::map<std::string, ByteMode>{
           {"utf8", ByteMode::Utf8}, {"latin1", ByteMode::Latin1}}))
-      ->default_str("utf8");
+      ->option_text("utf8|latin1 (default: utf8)");
   command.add_option("-o,--output", o.output,
                      "Write to FILE instead of standard output; FILE is replaced "
                      "only when the command completes");
@@ -186,7 +185,7 @@ int Main(int argc, char** argv) {
                    "Read one JSON object of records per line (with \"id\")");
   format->add_option("--to", o.to, "Batch output: jsonl, lines or tsv")
       ->transform(CLI::CheckedTransformer(kForms))
-      ->default_str("jsonl");
+      ->option_text("jsonl|lines|tsv (default: jsonl)");
   CLI::App* check = app.add_subcommand(
       "check", "Check that a text comes back byte for byte, or records field by field");
   AddCommon(*check, o, "Definition text or JSON file, or - for stdin");
@@ -195,13 +194,13 @@ int Main(int argc, char** argv) {
                     "non-blank byte is '{' or '[')")
       ->transform(CLI::CheckedTransformer(std::map<std::string, Detect>{
           {"auto", Detect::Auto}, {"text", Detect::Text}, {"json", Detect::Json}}))
-      ->default_str("auto");
+      ->option_text("auto|text|json (default: auto)");
   check->add_flag("--json", o.json_report, "Print the report as JSON");
   for (CLI::App* command : {parse, check}) {
-    o.batch_option =
-        command->add_option("--batch", o.batch,
+    command->add_option("--batch", o.batch,
                             "Many rules, one per line: lines, tsv or jsonl")
-            ->transform(CLI::CheckedTransformer(kForms));
+            ->transform(CLI::CheckedTransformer(kForms))
+            ->option_text("lines|tsv|jsonl");
   }
   const CLI::Option* parse_batch = parse->get_option("--batch");
 
