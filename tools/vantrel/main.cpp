@@ -265,7 +265,9 @@ int main(int argc, char** argv) {
   try {
     return Main(argc, argv);
   } catch (const std::exception& error) {
-    static_cast<void>(std::fprintf(stderr, "vantrel: %s\n", error.what()));
+    for (const char* part : {"vantrel: ", error.what(), "\n"}) {
+      static_cast<void>(std::fputs(part, stderr));
+    }
   }
   return 2;
 }

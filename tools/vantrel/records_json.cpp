@@ -56,8 +56,9 @@ std::vector<const Json*> Members(const Json& object, const std::string& path,
       for (const std::string& name : members) {
         names.append(names.empty() ? "\"" : ", \"").append(name) += '"';
       }
-      throw InputError(prefix + item.key() + ": unknown member (expected " +
-                       names + ")");
+      std::string message = prefix;
+      message.append(item.key()).append(": unknown member (expected ");
+      throw InputError(message.append(names).append(")"));
     }
   }
   std::vector<const Json*> found;

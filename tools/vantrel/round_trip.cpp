@@ -44,6 +44,9 @@ constexpr std::array<Mark, 2> kJoiners = {{
     {"@@AND@@", R"(is the and-joiner: the definition text is cut there unless it also holds "@@OR@@")"},
 }};
 constexpr std::size_t kMarkSize = 5;  // every condition mark but "=="
+constexpr std::string_view kValueSeparator = "--,--";
+constexpr std::string_view kItemSeparator = "--;--";
+constexpr std::string_view kCloseMark = "--}--";
 
 std::string InQuotes(std::string_view text) {
   return "\"" + std::string(text) + "\"";
@@ -157,9 +160,9 @@ void AddParam(std::size_t r, std::size_t p, const DefinitionParam& param,
   std::size_t v = 0;
   for (const std::string& value : param.values) {
     const bool last_value = v + 1 == param.values.size();
-    const std::string_view after = !last_value ? "--,--"
-                                   : last_param ? "--}--"
-                                                : "--;--";
+    const std::string_view after = !last_value ? kValueSeparator
+                                   : last_param ? kCloseMark
+                                                : kItemSeparator;
     AddField(problems, ValuePath(r, p, v), value,
              got != nullptr ? At(got->values, v) : nullptr,
              CausesIn(value, kValueMarks, v == 0 ? "==" : "--,--", after));
@@ -315,6 +318,30 @@ std::string DroppedTail(std::string_view rest, std::string_view joiner,
   return "text after the last mark of " + condition + " is dropped";
 }
 
+// The blanks around the joiners and the marks that the writer adds to
+// piece `i` of `count`.
+void EdgeNotes(Span span, std::size_t i, std::size_t count, bool blank_before,
+               bool blank_after, const ConditionMarks& m,
+               std::vector<Cause>& causes) {
+  const std::string condition = "condition " + std::to_string(i + 1);
+  const std::size_t lead = span.offset + (blank_before ? 1 : 0);
+  const std::string each_side = "; the writer puts one on each side";
+  if (i > 0 && !blank_before) {
+    causes.push_back({"no blank after the joiner before " + condition + each_side,
+                      span.offset, 0});
+  }
+  if (i + 1 < count && !blank_after) {
+    causes.push_back({"no blank before the joiner after " + condition + each_side,
+                      span.offset + span.size, 0});
+  }
+  if (m.name_close == kNone) {
+    causes.push_back({condition + R"( has no name marks; "--#----#--" is written)", lead, 0});
+  }
+  if (m.detail_close == kNone) {
+    causes.push_back({condition + R"( has no detail block; "--{----}--" is written)", lead, 0});
+  }
+}
+
 // The causes in piece `i` of a text that does not come back: the bytes the
 // reader passes over (they are not written back), and the blanks and marks
 // that the writer adds.
@@ -338,18 +365,9 @@ void PieceCauses(std::string_view text, const std::vector<Span>& pieces,
   }
   const bool blank_before = i > 0 && piece.front() == ' ';
   const bool blank_after = i + 1 < pieces.size() && piece.back() == ' ';
-  const std::string each_side = "; the writer puts one on each side";
-  if (i > 0 && !blank_before) {
-    add(0, 0, "no blank after the joiner before " + condition + each_side);
-  }
-  if (i + 1 < pieces.size() && !blank_after) {
-    add(piece.size(), piece.size(),
-        "no blank before the joiner after " + condition + each_side);
-  }
+  EdgeNotes(span, i, pieces.size(), blank_before, blank_after, m, causes);
   const std::size_t lead = blank_before ? 1 : 0;
   const std::size_t tail = piece.size() - (blank_after ? 1 : 0);
-  if (!name) add(lead, lead, condition + R"( has no name marks; "--#----#--" is written)");
-  if (!detail) add(lead, lead, condition + R"( has no detail block; "--{----}--" is written)");
   const std::size_t start = name ? m.name_open : detail ? m.detail_open : m.params_open;
   if (start > lead) {
     add(lead, start, "text before the first mark of " + condition + " is dropped");
@@ -368,7 +386,7 @@ void PieceCauses(std::string_view text, const std::vector<Span>& pieces,
                     : detail ? m.detail_close + kMarkSize
                              : m.name_close + kMarkSize;
   // A record without parameters is written with a second closing mark.
-  if (!params && piece.substr(end, kMarkSize) == "--}--") end += kMarkSize;
+  if (!params && piece.substr(end, kMarkSize) == kCloseMark) end += kMarkSize;
   if (end < tail) {
     add(end, tail,
         DroppedTail(piece.substr(end, tail - end), JoinerOf(text), params,
@@ -524,11 +542,12 @@ Report TextReport(const TextCheck& check, std::string_view text,
                           {"text", window(text)},
                           {"written", window(check.written)}};
   Report causes = Report::array();
-  for (const Cause& cause : check.causes) {
-    causes.push_back({{"cause", cause.what},
-                      {"offset", cause.offset},
-                      {"size", cause.size}});
-  }
+  std::transform(check.causes.begin(), check.causes.end(),
+                 std::back_inserter(causes), [](const Cause& cause) {
+                   return Report{{"cause", cause.what},
+                                 {"offset", cause.offset},
+                                 {"size", cause.size}};
+                 });
   report["causes"] = std::move(causes);
   return report;
 }
