@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     AlertDefinitions defs{};
     if (GetFuncDefinition(rule, defs)) {
       SetFuncDefinition(text, defs);
-      same += text == rule ? 1 : 0;
+      if (text == rule) ++same;
     }
   }
   const std::chrono::duration<double> took =
