@@ -4,11 +4,10 @@
 // rule). Prints the seconds of that loop and the number of rules that come
 // back byte for byte. Reading the file is not timed.
 //
-// `vantrel_batch_baseline --run PROGRAM ARGS...` runs a program with its
-// output to /dev/null and prints its wall seconds, peak resident KiB and exit
-// code. A small process forks it, so the peak is the program's own (a fork of
+// `vantrel_batch_baseline --run PROGRAM ARGS...` runs a program and then
+// prints its wall seconds, peak resident KiB and exit code as the last line
+// of standard error. A small process forks it, so the peak is the program's own (a fork of
 // a large process, such as a Python interpreter, starts from the parent's).
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,8 +26,6 @@ int Run(char** argv) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    if (null < 0 || dup2(null, STDOUT_FILENO) < 0) _exit(127);
     execv(argv[0], argv);
     _exit(127);
   }
@@ -37,8 +34,12 @@ int Run(char** argv) {
   if (child < 0 || wait4(child, &status, 0, &usage) != child) return 2;
   const std::chrono::duration<double> took =
       std::chrono::steady_clock::now() - start;
-  std::cout << took.count() << " " << usage.ru_maxrss << " "
-            << (WIFEXITED(status) ? WEXITSTATUS(status) : -1) << "\n";
+  // glibc's wait status macros and struct rusage go through unions.
+  // NOLINTBEGIN(cppcoreguidelines-pro-type-union-access)
+  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  const long peak = usage.ru_maxrss;
+  // NOLINTEND(cppcoreguidelines-pro-type-union-access)
+  std::cerr << took.count() << " " << peak << " " << code << "\n";
   return 0;
 }
 

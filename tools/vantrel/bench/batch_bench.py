@@ -43,10 +43,11 @@ def rules(count, seed=1):
 
 
 def measure(baseline, argv):
-    run = subprocess.run([baseline, "--run"] + argv, capture_output=True,
-                         text=True, check=True)
-    took, rss, code = run.stdout.split()
-    return float(took), int(rss), int(code), run.stderr.strip()
+    run = subprocess.run([baseline, "--run"] + argv, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True, check=True)
+    *summary, figures = run.stderr.strip().split("\n")
+    took, rss, code = figures.split()
+    return float(took), int(rss), int(code), "\n".join(summary)
 
 
 def main():
