@@ -358,7 +358,8 @@ void PieceCauses(std::string_view text, const std::vector<Span>& pieces,
   const bool detail = m.detail_close != kNone;
   const bool params = m.params_close != kNone;
   if (!name && !detail && !params) {
-    add(0, 0, condition + " holds no complete name, detail or params marks: "
+    add(0, piece.size(),
+        condition + " holds no complete name, detail or params marks: "
                           "it reads as an empty condition, and its " +
                   std::to_string(piece.size()) + " bytes are dropped");
     return;
