@@ -7,8 +7,8 @@
 //
 //   vantrel::vocabulary::delimiters::kNameMark == "--#--"
 //   vantrel::vocabulary::ByPosition(24) == &delimiters::kNameMark
-//   &delimiters::kItemSeparator != &delimiters::kSemicolonMark2  // both
-//   "--;--"
+//   // Both are "--;--", yet two objects:
+//   &delimiters::kItemSeparator != &delimiters::kSemicolonMark2
 //
 // The condition text reads its marks from eight of the delimiters; nothing
 // else in the library reads a constant.
