@@ -23,6 +23,7 @@ using vantrel::codec_internal::FindMark;
 using vantrel::codec_internal::FindMarkStartingBefore;
 using vantrel::codec_internal::FindMarkWithin;
 using vantrel::codec_internal::kNotFound;
+using vantrel::codec_internal::Mark;
 using vantrel::codec_internal::SizeSink;
 using vantrel::codec_internal::WriteSink;
 
@@ -116,14 +117,40 @@ TEST(MarkSearch, AgreesWithStringFindOnLongTexts) {
   }
 }
 
+// Copies exactly the mark's N bytes, whatever N, and nothing past them.
+template <std::size_t N>
+void ExpectCopiesExactly(const char (&literal)[N + 1]) {
+  char buffer[16] = "xxxxxxxxxxxxxxx";
+  const char* const end = CopyMark(buffer, Mark<N>{literal});
+  EXPECT_EQ(end, buffer + N);
+  EXPECT_EQ(std::string_view(buffer, N), std::string_view(literal, N));
+  EXPECT_EQ(buffer[N], 'x') << "wrote past the mark " << literal;
+}
+
 TEST(MarkCopy, CopiesMarksOfEveryLength) {
-  for (std::string_view mark : {"", "=", "==", "-#-", "--#--", "@@AND@@"}) {
-    char buffer[16] = "xxxxxxxxxxxxxxx";
-    const char* const end = CopyMark(buffer, mark);
-    EXPECT_EQ(end, buffer + mark.size());
-    EXPECT_EQ(std::string_view(buffer, mark.size()), mark);
-    EXPECT_EQ(buffer[mark.size()], 'x') << "wrote past the mark";
-  }
+  ExpectCopiesExactly<0>("");
+  ExpectCopiesExactly<1>("=");
+  ExpectCopiesExactly<2>("==");
+  ExpectCopiesExactly<3>("-#-");
+  ExpectCopiesExactly<5>("--#--");
+  ExpectCopiesExactly<7>("@@AND@@");
+}
+
+// The marks of the condition text carry the lengths of their vocabulary
+// constants, and their bytes are the constants' own.
+TEST(MarkCopy, ConditionMarksMatchTheirConstants) {
+  namespace d = vantrel::vocabulary::delimiters;
+  const vantrel::ConditionMarks marks = vantrel::CurrentMarks();
+  EXPECT_EQ(std::string_view(marks.name), d::kNameMark);
+  EXPECT_EQ(std::string_view(marks.detail_open), d::kDetailOpen);
+  EXPECT_EQ(std::string_view(marks.detail_close), d::kDetailClose);
+  EXPECT_EQ(std::string_view(marks.params_open), d::kParamsOpen);
+  EXPECT_EQ(std::string_view(marks.params_close), d::kParamsClose);
+  EXPECT_EQ(std::string_view(marks.item_sep), d::kItemSeparator);
+  EXPECT_EQ(std::string_view(marks.key_sep), d::kKeyValueSeparator);
+  EXPECT_EQ(std::string_view(marks.value_sep), d::kValueSeparator);
+  EXPECT_EQ(marks.name.data, d::kNameMark.data());
+  EXPECT_EQ(marks.key_sep.data, d::kKeyValueSeparator.data());
 }
 
 TEST(TextSink, SizeSaturatesInsteadOfWrapping) {
@@ -139,7 +166,7 @@ TEST(TextSink, SizeSaturatesInsteadOfWrapping) {
   SizeSink huge;
   huge.Add(kMax - 2);
   EXPECT_EQ(huge.size(), kMax - 2);
-  huge.PutMark("--#--");
+  huge.PutMark(Mark<5>{"--#--"});
   EXPECT_EQ(huge.size(), kMax);
   huge.Put("x");
   EXPECT_EQ(huge.size(), kMax);
@@ -148,11 +175,11 @@ TEST(TextSink, SizeSaturatesInsteadOfWrapping) {
 TEST(TextSink, WriteSinkPutsPiecesInOrder) {
   char buffer[32] = {};
   WriteSink sink(buffer);
-  sink.PutMark("--#--");
+  sink.PutMark(Mark<5>{"--#--"});
   sink.Put("");
   sink.Put(std::string_view("a\0b", 3));
-  sink.PutMark("==");
-  sink.PutMark("");
+  sink.PutMark(Mark<2>{"=="});
+  sink.PutMark(Mark<0>{""});
   EXPECT_EQ(sink.end(), buffer + 10);
   EXPECT_EQ(std::string_view(buffer, 10), std::string_view("--#--a\0b==", 10));
 }

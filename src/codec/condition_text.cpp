@@ -63,10 +63,11 @@ bool ReadParams(std::string_view text, const ConditionMarks& marks,
 
 ConditionMarks CurrentMarks() noexcept {
   namespace d = vocabulary::delimiters;
-  return ConditionMarks{d::kNameMark,          d::kDetailOpen,
-                        d::kDetailClose,       d::kParamsOpen,
-                        d::kParamsClose,       d::kItemSeparator,
-                        d::kKeyValueSeparator, d::kValueSeparator};
+  return ConditionMarks{
+      {d::kNameMark.data()},          {d::kDetailOpen.data()},
+      {d::kDetailClose.data()},       {d::kParamsOpen.data()},
+      {d::kParamsClose.data()},       {d::kItemSeparator.data()},
+      {d::kKeyValueSeparator.data()}, {d::kValueSeparator.data()}};
 }
 
 bool ReadConditionText(std::string_view text, AlertDefinition& record) {

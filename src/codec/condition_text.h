@@ -12,23 +12,30 @@
 #include <string>
 #include <string_view>
 
+#include "mark_copy.h"
 #include "vantrel/alert_definitions.h"
+#include "vocabulary/vocabulary.h"
 
 namespace vantrel {
 
 // The eight marks of the condition text, each read from its own vocabulary
-// constant. The detail block and the params block use equal texts from
-// distinct constants.
+// constant, with its length known at compile time. The detail block and the
+// params block use equal texts from distinct constants.
+namespace condition_marks {
+namespace d = vocabulary::delimiters;
+using codec_internal::Mark;
 struct ConditionMarks {
-  std::string_view name;          // "--#--"
-  std::string_view detail_open;   // "--{--"
-  std::string_view detail_close;  // "--}--"
-  std::string_view params_open;   // "--{--"
-  std::string_view params_close;  // "--}--"
-  std::string_view item_sep;      // "--;--"
-  std::string_view key_sep;       // "=="
-  std::string_view value_sep;     // "--,--"
+  Mark<d::kNameMarkLength> name;              // "--#--"
+  Mark<d::kDetailOpenLength> detail_open;     // "--{--"
+  Mark<d::kDetailCloseLength> detail_close;   // "--}--"
+  Mark<d::kParamsOpenLength> params_open;     // "--{--"
+  Mark<d::kParamsCloseLength> params_close;   // "--}--"
+  Mark<d::kItemSeparatorLength> item_sep;     // "--;--"
+  Mark<d::kKeyValueSeparatorLength> key_sep;  // "=="
+  Mark<d::kValueSeparatorLength> value_sep;   // "--,--"
 };
+}  // namespace condition_marks
+using condition_marks::ConditionMarks;
 
 ConditionMarks CurrentMarks() noexcept;
 

@@ -32,7 +32,8 @@ constexpr std::string_view kBareSeparator = "  ";
 // splices that record onto the end of `definitions`. Splicing moves no
 // record and cannot fail, so `definitions` gains one complete record or
 // stays as it was, even when reading the piece throws.
-bool ReadPiece(std::string_view piece, std::list<AlertDefinition>& definitions) {
+bool ReadPiece(std::string_view piece,
+               std::list<AlertDefinition>& definitions) {
   std::list<AlertDefinition> staged;
   if (!ReadConditionText(piece, staged.emplace_back())) return false;
   definitions.splice(definitions.end(), staged);

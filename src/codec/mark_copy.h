@@ -1,29 +1,35 @@
-// Copying a mark into a text being written.
+// The marks of a text being written, and copying them.
 
 #ifndef VANTREL_SRC_CODEC_MARK_COPY_H_
 #define VANTREL_SRC_CODEC_MARK_COPY_H_
 
+#include <cstddef>
 #include <cstring>
 #include <string_view>
 
 namespace vantrel {
 namespace codec_internal {
 
-// Copies `mark` to `dst` and returns the end of the copy. The marks are five
-// or two bytes long; copying those as fixed-size blocks lets the compiler
-// emit a few moves instead of a call to memcpy for every mark, which is most
-// of the writing time for short fields.
+// A mark whose length `N` is known when the library is compiled: its bytes
+// are a vocabulary constant's, its length comes from the same text literal
+// (vocabulary.h). Knowing the length lets the writers copy a mark as a
+// fixed-size block, a few moves instead of a call to memcpy, and count it as
+// a constant; the readers search for it as a string_view.
+template <std::size_t N>
+struct Mark {
+  const char* data;
+
+  static constexpr std::size_t size() noexcept { return N; }
+  operator std::string_view() const noexcept { return {data, N}; }
+};
+
+// Copies `mark` to `dst` and returns the end of the copy.
 //
-//   CopyMark(buffer, "--#--") == buffer + 5
-inline char* CopyMark(char* dst, std::string_view mark) noexcept {
-  if (mark.size() == 5) {
-    std::memcpy(dst, mark.data(), 5);
-  } else if (mark.size() == 2) {
-    std::memcpy(dst, mark.data(), 2);
-  } else if (!mark.empty()) {
-    std::memcpy(dst, mark.data(), mark.size());
-  }
-  return dst + mark.size();
+//   CopyMark(buffer, Mark<5>{"--#--"}) == buffer + 5
+template <std::size_t N>
+inline char* CopyMark(char* dst, Mark<N> mark) noexcept {
+  std::memcpy(dst, mark.data, N);
+  return dst + N;
 }
 
 }  // namespace codec_internal

@@ -26,7 +26,10 @@ class SizeSink {
     size_ = sum < size_ ? static_cast<std::size_t>(-1) : sum;
   }
   void Put(std::string_view bytes) noexcept { Add(bytes.size()); }
-  void PutMark(std::string_view mark) noexcept { Add(mark.size()); }
+  template <std::size_t N>
+  void PutMark(Mark<N>) noexcept {
+    Add(N);
+  }
   std::size_t size() const noexcept { return size_; }
 
  private:
@@ -42,7 +45,10 @@ class WriteSink {
     if (!bytes.empty()) std::memcpy(dst_, bytes.data(), bytes.size());
     dst_ += bytes.size();
   }
-  void PutMark(std::string_view mark) noexcept { dst_ = CopyMark(dst_, mark); }
+  template <std::size_t N>
+  void PutMark(Mark<N> mark) noexcept {
+    dst_ = CopyMark(dst_, mark);
+  }
   char* end() const noexcept { return dst_; }
 
  private:

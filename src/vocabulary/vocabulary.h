@@ -7,7 +7,8 @@
 //
 //   vantrel::vocabulary::delimiters::kNameMark == "--#--"
 //   vantrel::vocabulary::ByPosition(24) == &delimiters::kNameMark
-//   &delimiters::kItemSeparator != &delimiters::kSemicolonMark2  // both "--;--"
+//   // Both are "--;--", yet two objects:
+//   &delimiters::kItemSeparator != &delimiters::kSemicolonMark2
 //
 // The condition text reads its marks from eight of the delimiters; nothing
 // else in the library reads a constant.
@@ -21,9 +22,12 @@
 namespace vantrel {
 namespace vocabulary {
 
-#define VANTREL_WORD(group, identifier, text) \
-  namespace group {                           \
-  extern const std::string identifier;        \
+// Each constant, and the length of its text as a compile-time constant
+// (delimiters::kNameMarkLength == 5), taken from the same literal.
+#define VANTREL_WORD(group, identifier, text)                  \
+  namespace group {                                            \
+  extern const std::string identifier;                         \
+  constexpr std::size_t identifier##Length = sizeof(text) - 1; \
   }
 #include "vocabulary_list.inc"
 #undef VANTREL_WORD
