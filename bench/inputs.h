@@ -10,13 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "support/sample_texts.h"
+
 namespace vantrel_bench {
 
 // The two conditions of the worked example, joined by the and-joiner.
-inline std::string WorkedExample() {
-  return "--#--Alpha--#----{--x--}----{--k1==a1--,--a2--}-- @@AND@@ "
-         "--#--Beta--#----{--y--}----{--k2==b1--}--";
-}
+inline std::string WorkedExample() { return vantrel_test::kWorkedExample; }
 
 // One typical condition: a function or filter name, a short detail and
 // three parameters of three short values each. `i` varies the values so
@@ -24,9 +23,14 @@ inline std::string WorkedExample() {
 inline std::string TypicalCondition(std::size_t i) {
   const std::string n = std::to_string(i % 1000);
   return "--#--Average_ResponseTime--#----{--response time--}----{--"
-         "Transaction_Name==Login" + n + "--,--Checkout--,--Search"
-         "--;--Location_Name==London--,--Paris" + n + "--,--Tokyo"
-         "--;--Times==3--,--5--,--" + n + "--}--";
+         "Transaction_Name==Login" +
+         n +
+         "--,--Checkout--,--Search"
+         "--;--Location_Name==London--,--Paris" +
+         n +
+         "--,--Tokyo"
+         "--;--Times==3--,--5--,--" +
+         n + "--}--";
 }
 
 // A typical rule: five typical conditions joined by the and-joiner.

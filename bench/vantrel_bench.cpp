@@ -9,7 +9,7 @@
 //              the text, one buffer of that size, and every output byte
 //              copied into it once
 //   floor_presized  write only: the floor given the size beforehand
-//   literal    the literal model of the codec (tests/model)
+//   literal    the literal model of the codec (testing/model)
 //
 // Every case reports bytes/s and items/s (items = list nodes of the
 // records: conditions, parameters and values).

@@ -15,6 +15,7 @@
 #include "codec/condition_text.h"
 #include "fuzz_support.h"
 #include "model/literal_codec.h"
+#include "support/records.h"
 #include "vantrel/alert_definitions.h"
 
 namespace {
@@ -55,7 +56,7 @@ void CheckParse(Parse parse, const std::string& text, std::size_t held,
 
   VANTREL_FUZZ_CHECK(ok == expected_ok);
   VANTREL_FUZZ_CHECK(actual.combination == expected.combination);
-  VANTREL_FUZZ_CHECK(vantrel_fuzz::SameRecords(actual, expected));
+  VANTREL_FUZZ_CHECK(vantrel_test::SameRecords(actual, expected));
 
   // Independent of the model: the held records stay in front, and the
   // combination is 0 exactly when the text holds "@@OR@@", 1 when it holds
@@ -96,7 +97,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
              kCombinations[pick % kCombinationCount]);
   CheckParse(GetFilterDefinition, text, 2,
              kCombinations[(pick / kCombinationCount) % kCombinationCount]);
-  CheckParse(GetFuncDefinition, text, 1, kCombinations[(pick + 1) % kCombinationCount]);
+  CheckParse(GetFuncDefinition, text, 1,
+             kCombinations[(pick + 1) % kCombinationCount]);
   CheckConditionReader(text);
 
   VANTREL_FUZZ_CHECK(text == original);

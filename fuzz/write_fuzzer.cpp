@@ -20,19 +20,17 @@
 
 #include "fuzz_support.h"
 #include "model/literal_codec.h"
+#include "support/records.h"
 #include "support/text_properties.h"
 #include "vantrel/alert_definitions.h"
 
 namespace {
 
 namespace tp = vantrel_test::text_properties;
+using vantrel_test::SameSet;
 
 // A combination that no parse writes, to see whether a parse touched it.
 constexpr std::uint32_t kUntouched = 0x5EEDu;
-
-bool SameSet(const AlertDefinitions& a, const AlertDefinitions& b) {
-  return a.combination == b.combination && a.definitions == b.definitions;
-}
 
 }  // namespace
 

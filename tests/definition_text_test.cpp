@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/records.h"
+#include "support/sample_texts.h"
 #include "vantrel/alert_definitions.h"
 
 namespace {
@@ -15,17 +16,16 @@ using vantrel_test::Definitions;
 using vantrel_test::Param;
 using vantrel_test::Record;
 
-// The worked example's condition texts and their records.
-const std::string kA = "--#--Alpha--#----{--x--}----{--k1==a1--,--a2--}--";
-const std::string kB = "--#--Beta--#----{--y--}----{--k2==b1--}--";
-const std::string kT = "--#--Gamma--#----{--z--}----{--k3==c1--}--";
-const std::string kR = "--#--Delta--#----{--w--}----{--k4--}--";
+// The worked example's condition texts and their records, a third
+// condition and a rejected one (support/sample_texts.h).
+const std::string kA = vantrel_test::kAlphaText;
+const std::string kB = vantrel_test::kBetaText;
+const std::string kT = vantrel_test::kGammaText;
+const std::string kR = vantrel_test::kRejectedDeltaText;
 
-AlertDefinition RecordA() {
-  return Record("Alpha", "x", {Param("k1", {"a1", "a2"})});
-}
-AlertDefinition RecordB() { return Record("Beta", "y", {Param("k2", {"b1"})}); }
-AlertDefinition RecordT() { return Record("Gamma", "z", {Param("k3", {"c1"})}); }
+AlertDefinition RecordA() { return vantrel_test::AlphaRecord(); }
+AlertDefinition RecordB() { return vantrel_test::BetaRecord(); }
+AlertDefinition RecordT() { return vantrel_test::GammaRecord(); }
 AlertDefinition EmptyRecord() { return Record("", "", {}); }
 
 using Parse = bool (*)(const std::string&, AlertDefinitions&);
@@ -89,7 +89,8 @@ TEST_P(DefinitionText, ParsesTheWorkedExample) {
     defs.combination = 5;
     ASSERT_TRUE(ParseInto(text, defs));
     EXPECT_EQ(defs.combination, combination);
-    EXPECT_EQ(Records(defs), (std::vector<AlertDefinition>{RecordA(), RecordB()}));
+    EXPECT_EQ(Records(defs),
+              (std::vector<AlertDefinition>{RecordA(), RecordB()}));
     EXPECT_EQ(WriteOut(defs), text);
   }
 }
@@ -102,7 +103,8 @@ TEST_P(DefinitionText, OrJoinerWinsOverAndJoiner) {
   ASSERT_TRUE(ParseInto(text, defs));
   EXPECT_EQ(defs.combination, 0u);
   // B's condition sits after A's params block in the first piece and is lost.
-  EXPECT_EQ(Records(defs), (std::vector<AlertDefinition>{RecordA(), RecordT()}));
+  EXPECT_EQ(Records(defs),
+            (std::vector<AlertDefinition>{RecordA(), RecordT()}));
 }
 
 TEST_P(DefinitionText, WithoutJoinerTheTextIsOneConditionAndCombinationStays) {
@@ -139,10 +141,9 @@ TEST_P(DefinitionText, JoinersAtTheEdgesAndBackToBackGiveEmptyRecords) {
   edges.combination = 1;
   ASSERT_TRUE(ParseInto("@@OR@@" + kA + "@@OR@@@@OR@@" + kB + "@@OR@@", edges));
   EXPECT_EQ(edges.combination, 0u);
-  EXPECT_EQ(Records(edges),
-            (std::vector<AlertDefinition>{EmptyRecord(), RecordA(),
-                                          EmptyRecord(), RecordB(),
-                                          EmptyRecord()}));
+  EXPECT_EQ(Records(edges), (std::vector<AlertDefinition>{
+                                EmptyRecord(), RecordA(), EmptyRecord(),
+                                RecordB(), EmptyRecord()}));
 }
 
 TEST_P(DefinitionText, JoinerOccurrencesDoNotOverlap) {
@@ -179,8 +180,8 @@ TEST_P(DefinitionText, NewRecordsFollowTheOnesAlreadyThere) {
   AlertDefinitions defs = Definitions({RecordT()}, 0);
   ASSERT_TRUE(ParseInto(kA + " @@AND@@ " + kB, defs));
   ASSERT_TRUE(ParseInto(kT, defs));
-  EXPECT_EQ(Records(defs), (std::vector<AlertDefinition>{RecordT(), RecordA(),
-                                                         RecordB(), RecordT()}));
+  EXPECT_EQ(Records(defs), (std::vector<AlertDefinition>{
+                               RecordT(), RecordA(), RecordB(), RecordT()}));
 }
 
 TEST_P(DefinitionText, EmptyDefinitionsWriteTheEmptyText) {
@@ -204,8 +205,8 @@ TEST_P(DefinitionText, OneRecordIsWrittenWithoutJoiner) {
 }
 
 TEST_P(DefinitionText, FieldHoldingAJoinerIsWrittenUnchangedAndSplitOnRead) {
-  AlertDefinitions source = Definitions(
-      {Record("a@@OR@@b", "d", {}), RecordB()}, 1);
+  AlertDefinitions source =
+      Definitions({Record("a@@OR@@b", "d", {}), RecordB()}, 1);
   const std::string text = WriteOut(source);
   EXPECT_EQ(text, "--#--a@@OR@@b--#----{--d--}----}-- @@AND@@ " + kB);
 
@@ -218,9 +219,8 @@ TEST_P(DefinitionText, FieldHoldingAJoinerIsWrittenUnchangedAndSplitOnRead) {
   // second the name runs from the old closing mark to Beta's opening one.
   EXPECT_EQ(Records(back),
             (std::vector<AlertDefinition>{
-                EmptyRecord(),
-                Record("--{--d--}----}-- @@AND@@ ", "y",
-                       {Param("k2", {"b1"})})}));
+                EmptyRecord(), Record("--{--d--}----}-- @@AND@@ ", "y",
+                                      {Param("k2", {"b1"})})}));
 }
 
 TEST_P(DefinitionText, RoundTripKeepsCombinationForTwoOrMoreRecords) {
@@ -251,7 +251,8 @@ TEST_P(DefinitionText, WriteIntoAFieldOfItsOwnSource) {
 }
 
 TEST_P(DefinitionText, ParseFromAFieldOfItsOwnTarget) {
-  AlertDefinitions defs = Definitions({Record(kA + " @@OR@@ " + kB, "", {})}, 1);
+  AlertDefinitions defs =
+      Definitions({Record(kA + " @@OR@@ " + kB, "", {})}, 1);
   ASSERT_TRUE(ParseInto(defs.definitions.front().name, defs));
   EXPECT_EQ(defs.definitions.size(), 3u);
   EXPECT_EQ(defs.definitions.back(), RecordB());

@@ -18,28 +18,18 @@
 #include "codec/definition_text.h"
 #include "model/literal_codec.h"
 #include "support/records.h"
+#include "support/sequences.h"
 #include "support/text_properties.h"
 
 namespace {
 
 namespace tp = vantrel_test::text_properties;
+using vantrel_test::Concatenate;
+using vantrel_test::ForEachSequence;
+using vantrel_test::Param;
 using vantrel_test::Quoted;
-
-// Calls `visit` with every sequence of 0 to `max_length` indices into an
-// alphabet of `alphabet_size` elements.
-void ForEachSequence(std::size_t alphabet_size, std::size_t max_length,
-                     const std::function<void(const std::vector<std::size_t>&)>&
-                         visit) {
-  for (std::size_t length = 0; length <= max_length; ++length) {
-    std::vector<std::size_t> digits(length, 0);
-    for (;;) {
-      visit(digits);
-      std::size_t i = 0;
-      while (i < length && ++digits[i] == alphabet_size) digits[i++] = 0;
-      if (i == length) break;
-    }
-  }
-}
+using vantrel_test::Record;
+using vantrel_test::SequenceCount;
 
 // Stops a test after a few reported differences rather than flooding the
 // log with a million of them.
@@ -53,16 +43,6 @@ class FailureBudget {
 };
 
 // --- Texts -----------------------------------------------------------------
-
-// The number of sequences of 0 to `depth` elements over `size` letters.
-std::size_t SequenceCount(std::size_t size, std::size_t depth) {
-  std::size_t total = 0, power = 1;
-  for (std::size_t length = 0; length <= depth; ++length) {
-    total += power;
-    power *= size;
-  }
-  return total;
-}
 
 // The default depths keep the whole file at about three seconds in a Debug
 // build. VANTREL_EXHAUSTIVE_EXTRA_DEPTH=n adds n tokens to every depth for
@@ -103,8 +83,7 @@ std::vector<Alphabet> DefinitionAlphabets() {
         std::string(1, '\0')},
        Depth(4)},
       {"joiners and blocks",
-       {"@@AND@@", "@@OR@@", " @@OR@@ ", "@@", "--#--", "--{--", "--}--",
-        "=="},
+       {"@@AND@@", "@@OR@@", " @@OR@@ ", "@@", "--#--", "--{--", "--}--", "=="},
        Depth(6)},
   };
 }
@@ -112,17 +91,10 @@ std::vector<Alphabet> DefinitionAlphabets() {
 // Condition texts: the marks and the halves from which overlapping marks
 // form ("--#--" "#" "--" is "--#--#--"), to depth 6.
 Alphabet ConditionAlphabet() {
-  return {"condition tokens",
-          {"--#--", "--{--", "--}--", "--;--", "--,--", "==", "--", "#", "}",
-           "="},
-          Depth(6)};
-}
-
-std::string Join(const std::vector<std::string>& tokens,
-                 const std::vector<std::size_t>& digits) {
-  std::string text;
-  for (std::size_t d : digits) text += tokens[d];
-  return text;
+  return {
+      "condition tokens",
+      {"--#--", "--{--", "--}--", "--;--", "--,--", "==", "--", "#", "}", "="},
+      Depth(6)};
 }
 
 TEST(ExhaustiveTexts, DefinitionParseMatchesModel) {
@@ -131,28 +103,31 @@ TEST(ExhaustiveTexts, DefinitionParseMatchesModel) {
     SCOPED_TRACE(alphabet.name);
     FailureBudget budget;
     std::size_t texts = 0;
-    ForEachSequence(alphabet.tokens.size(), alphabet.depth,
-                    [&](const std::vector<std::size_t>& digits) {
-      const std::string text = Join(alphabet.tokens, digits);
-      const std::uint32_t combination = kCombinations[texts % 3];
-      ++texts;
-      AlertDefinitions expected{};
-      expected.combination = combination;
-      const bool expected_ok = vantrel_model::ParseDefinition(text, expected);
-      AlertDefinitions actual{};
-      actual.combination = combination;
-      const bool ok = vantrel::ParseDefinitionText(text, actual);
-      if ((ok != expected_ok || actual.combination != expected.combination ||
-           actual.definitions != expected.definitions) &&
-          budget.Spend()) {
-        ADD_FAILURE() << "definition text " << Quoted(text) << ": library "
-                      << ok << "/" << actual.combination << "/"
-                      << actual.definitions.size() << " records, model "
-                      << expected_ok << "/" << expected.combination << "/"
-                      << expected.definitions.size() << " records";
-      }
-    });
-    EXPECT_EQ(texts, SequenceCount(alphabet.tokens.size(), alphabet.depth));
+    ForEachSequence(
+        alphabet.tokens.size(), 0, alphabet.depth,
+        [&](const std::vector<std::size_t>& digits) {
+          const std::string text = Concatenate(alphabet.tokens, digits);
+          const std::uint32_t combination = kCombinations[texts % 3];
+          ++texts;
+          AlertDefinitions expected{};
+          expected.combination = combination;
+          const bool expected_ok =
+              vantrel_model::ParseDefinition(text, expected);
+          AlertDefinitions actual{};
+          actual.combination = combination;
+          const bool ok = vantrel::ParseDefinitionText(text, actual);
+          if ((ok != expected_ok ||
+               actual.combination != expected.combination ||
+               actual.definitions != expected.definitions) &&
+              budget.Spend()) {
+            ADD_FAILURE() << "definition text " << Quoted(text) << ": library "
+                          << ok << "/" << actual.combination << "/"
+                          << actual.definitions.size() << " records, model "
+                          << expected_ok << "/" << expected.combination << "/"
+                          << expected.definitions.size() << " records";
+          }
+        });
+    EXPECT_EQ(texts, SequenceCount(alphabet.tokens.size(), 0, alphabet.depth));
     EXPECT_EQ(budget.spent(), 0u);
   }
 }
@@ -161,22 +136,25 @@ TEST(ExhaustiveTexts, ConditionReadMatchesModel) {
   const Alphabet alphabet = ConditionAlphabet();
   FailureBudget budget;
   std::size_t texts = 0;
-  ForEachSequence(alphabet.tokens.size(), alphabet.depth,
-                  [&](const std::vector<std::size_t>& digits) {
-    const std::string text = Join(alphabet.tokens, digits);
-    ++texts;
-    AlertDefinition expected;
-    const bool expected_ok = vantrel_model::ReadConditionText(text, expected);
-    AlertDefinition actual;
-    const bool ok = vantrel::ReadConditionText(std::string_view(text), actual);
-    if ((ok != expected_ok || actual != expected) && budget.Spend()) {
-      ADD_FAILURE() << "condition text " << Quoted(text) << ": library "
-                    << ok << " " << ::testing::PrintToString(actual)
-                    << ", model " << expected_ok << " "
-                    << ::testing::PrintToString(expected);
-    }
-  });
-  EXPECT_EQ(texts, SequenceCount(alphabet.tokens.size(), alphabet.depth));
+  ForEachSequence(
+      alphabet.tokens.size(), 0, alphabet.depth,
+      [&](const std::vector<std::size_t>& digits) {
+        const std::string text = Concatenate(alphabet.tokens, digits);
+        ++texts;
+        AlertDefinition expected;
+        const bool expected_ok =
+            vantrel_model::ReadConditionText(text, expected);
+        AlertDefinition actual;
+        const bool ok =
+            vantrel::ReadConditionText(std::string_view(text), actual);
+        if ((ok != expected_ok || actual != expected) && budget.Spend()) {
+          ADD_FAILURE() << "condition text " << Quoted(text) << ": library "
+                        << ok << " " << ::testing::PrintToString(actual)
+                        << ", model " << expected_ok << " "
+                        << ::testing::PrintToString(expected);
+        }
+      });
+  EXPECT_EQ(texts, SequenceCount(alphabet.tokens.size(), 0, alphabet.depth));
   EXPECT_EQ(budget.spent(), 0u);
 }
 
@@ -197,72 +175,71 @@ struct Shape {
   std::function<AlertDefinitions(const std::vector<std::string>&)> build;
 };
 
-DefinitionParam MakeParam(std::string key, std::vector<std::string> values) {
-  DefinitionParam param;
-  param.key = std::move(key);
-  param.values.assign(values.begin(), values.end());
-  return param;
-}
-
-AlertDefinition MakeRecord(std::string name, std::string detail,
-                           std::vector<DefinitionParam> params) {
-  AlertDefinition record;
-  record.name = std::move(name);
-  record.detail = std::move(detail);
-  record.params.assign(params.begin(), params.end());
-  return record;
-}
-
 std::vector<Shape> Shapes() {
   using F = std::vector<std::string>;
   return {
-      {"no records", 0, {0, 1, 2, 0xFFFFFFFFu},
+      {"no records",
+       0,
+       {0, 1, 2, 0xFFFFFFFFu},
        [](const F&) { return AlertDefinitions{}; }},
-      {"name, detail", 2, {0, 1, 2},
+      {"name, detail",
+       2,
+       {0, 1, 2},
        [](const F& f) {
          AlertDefinitions d{};
-         d.definitions.push_back(MakeRecord(f[0], f[1], {}));
+         d.definitions.push_back(Record(f[0], f[1], {}));
          return d;
        }},
-      {"name, detail, key without values", 3, {0, 1, 2},
+      {"name, detail, key without values",
+       3,
+       {0, 1, 2},
        [](const F& f) {
          AlertDefinitions d{};
-         d.definitions.push_back(MakeRecord(f[0], f[1], {MakeParam(f[2], {})}));
+         d.definitions.push_back(Record(f[0], f[1], {Param(f[2], {})}));
          return d;
        }},
-      {"name, detail, key, value", 4, {1},
+      {"name, detail, key, value",
+       4,
+       {1},
+       [](const F& f) {
+         AlertDefinitions d{};
+         d.definitions.push_back(Record(f[0], f[1], {Param(f[2], {f[3]})}));
+         return d;
+       }},
+      {"detail, key, two values",
+       4,
+       {1},
        [](const F& f) {
          AlertDefinitions d{};
          d.definitions.push_back(
-             MakeRecord(f[0], f[1], {MakeParam(f[2], {f[3]})}));
+             Record("n", f[0], {Param(f[1], {f[2], f[3]})}));
          return d;
        }},
-      {"detail, key, two values", 4, {1},
+      {"two params",
+       4,
+       {1},
        [](const F& f) {
          AlertDefinitions d{};
          d.definitions.push_back(
-             MakeRecord("n", f[0], {MakeParam(f[1], {f[2], f[3]})}));
+             Record("n", "d", {Param(f[0], {f[1]}), Param(f[2], {f[3]})}));
          return d;
        }},
-      {"two params", 4, {1},
+      {"two records",
+       4,
+       {0, 1, 2},
        [](const F& f) {
          AlertDefinitions d{};
-         d.definitions.push_back(MakeRecord(
-             "n", "d", {MakeParam(f[0], {f[1]}), MakeParam(f[2], {f[3]})}));
+         d.definitions.push_back(Record(f[0], f[1], {}));
+         d.definitions.push_back(Record(f[2], f[3], {}));
          return d;
        }},
-      {"two records", 4, {0, 1, 2},
+      {"two records, the first with a param",
+       4,
+       {0, 1},
        [](const F& f) {
          AlertDefinitions d{};
-         d.definitions.push_back(MakeRecord(f[0], f[1], {}));
-         d.definitions.push_back(MakeRecord(f[2], f[3], {}));
-         return d;
-       }},
-      {"two records, the first with a param", 4, {0, 1},
-       [](const F& f) {
-         AlertDefinitions d{};
-         d.definitions.push_back(MakeRecord(f[0], "d", {MakeParam(f[1], {f[2]})}));
-         d.definitions.push_back(MakeRecord(f[3], "", {}));
+         d.definitions.push_back(Record(f[0], "d", {Param(f[1], {f[2]})}));
+         d.definitions.push_back(Record(f[3], "", {}));
          return d;
        }},
   };
@@ -270,69 +247,69 @@ std::vector<Shape> Shapes() {
 
 TEST(ExhaustiveRecordSets, WriteMatchesModelAndPropertiesHold) {
   FailureBudget budget;
-  std::size_t sets = 0, round_trips = 0, stable = 0;
+  std::size_t sets = 0, round_trips = 0, stable = 0, expected_sets = 0;
   constexpr std::uint32_t kUntouched = 0x5EEDu;
   for (const Shape& shape : Shapes()) {
-    std::vector<std::size_t> digits(shape.slots, 0);
-    for (;;) {
-      std::vector<std::string> fields;
-      for (std::size_t d : digits) fields.push_back(FieldTexts()[d]);
-      for (std::uint32_t combination : shape.combinations) {
-        AlertDefinitions source = shape.build(fields);
-        source.combination = combination;
-        ++sets;
+    expected_sets +=
+        SequenceCount(FieldTexts().size(), shape.slots, shape.slots) *
+        shape.combinations.size();
+    ForEachSequence(
+        FieldTexts().size(), shape.slots, shape.slots,
+        [&](const std::vector<std::size_t>& digits) {
+          std::vector<std::string> fields;
+          for (std::size_t d : digits) fields.push_back(FieldTexts()[d]);
+          for (std::uint32_t combination : shape.combinations) {
+            AlertDefinitions source = shape.build(fields);
+            source.combination = combination;
+            ++sets;
 
-        std::string expected;
-        vantrel_model::WriteDefinition(expected, source);
-        std::string text = "old";
-        const bool wrote = vantrel::WriteDefinitionText(text, source);
+            std::string expected;
+            vantrel_model::WriteDefinition(expected, source);
+            std::string text = "old";
+            const bool wrote = vantrel::WriteDefinitionText(text, source);
 
-        AlertDefinitions back{};
-        back.combination = kUntouched;
-        const bool ok = vantrel::ParseDefinitionText(text, back);
-        AlertDefinitions model_back{};
-        model_back.combination = kUntouched;
-        const bool model_ok = vantrel_model::ParseDefinition(text, model_back);
+            AlertDefinitions back{};
+            back.combination = kUntouched;
+            const bool ok = vantrel::ParseDefinitionText(text, back);
+            AlertDefinitions model_back{};
+            model_back.combination = kUntouched;
+            const bool model_ok =
+                vantrel_model::ParseDefinition(text, model_back);
 
-        const std::uint32_t want_combination =
-            source.definitions.size() >= 2 ? combination : kUntouched;
-        const bool came_back =
-            ok &&
-            back.definitions == tp::Normalized(source).definitions &&
-            back.combination == want_combination;
-        const bool predicted = tp::RoundTrips(source);
-        round_trips += came_back ? 1 : 0;
+            const std::uint32_t want_combination =
+                source.definitions.size() >= 2 ? combination : kUntouched;
+            const bool came_back =
+                ok && back.definitions == tp::Normalized(source).definitions &&
+                back.combination == want_combination;
+            const bool predicted = tp::RoundTrips(source);
+            round_trips += came_back ? 1 : 0;
 
-        std::string again;
-        vantrel::WriteDefinitionText(again, back);
-        const bool must_be_stable = ok && tp::RewriteIsStable(source);
-        stable += must_be_stable ? 1 : 0;
+            std::string again;
+            vantrel::WriteDefinitionText(again, back);
+            const bool must_be_stable = ok && tp::RewriteIsStable(source);
+            stable += must_be_stable ? 1 : 0;
 
-        if ((!wrote || text != expected || ok != model_ok ||
-             back.combination != model_back.combination ||
-             back.definitions != model_back.definitions ||
-             came_back != predicted || (must_be_stable && again != text)) &&
-            budget.Spend()) {
-          ADD_FAILURE() << shape.name << ", combination " << combination
-                        << ": written " << Quoted(text) << ", model "
-                        << Quoted(expected) << "; read back " << ok
-                        << " (model " << model_ok << "), round trip "
-                        << came_back << " (predicted " << predicted
-                        << "), rewrite " << Quoted(again);
-        }
-      }
-      std::size_t i = 0;
-      while (i < digits.size() && ++digits[i] == FieldTexts().size()) {
-        digits[i++] = 0;
-      }
-      if (i == digits.size()) break;
-    }
+            if ((!wrote || text != expected || ok != model_ok ||
+                 back.combination != model_back.combination ||
+                 back.definitions != model_back.definitions ||
+                 came_back != predicted || (must_be_stable && again != text)) &&
+                budget.Spend()) {
+              ADD_FAILURE()
+                  << shape.name << ", combination " << combination
+                  << ": written " << Quoted(text) << ", model "
+                  << Quoted(expected) << "; read back " << ok << " (model "
+                  << model_ok << "), round trip " << came_back << " (predicted "
+                  << predicted << "), rewrite " << Quoted(again);
+            }
+          }
+        });
   }
   EXPECT_EQ(budget.spent(), 0u);
   // Both outcomes of both properties occur, so neither check is vacuous.
   EXPECT_GT(round_trips, 0u);
   EXPECT_LT(round_trips, sets);
   EXPECT_GT(stable, round_trips);
+  EXPECT_EQ(sets, expected_sets);
   EXPECT_GT(sets, 50000u);
 }
 

@@ -14,6 +14,7 @@
 #include "codec/condition_text.h"
 #include "codec/mark_copy.h"
 #include "codec/text_sink.h"
+#include "support/sequences.h"
 
 namespace {
 
@@ -29,15 +30,12 @@ using vantrel::codec_internal::WriteSink;
 // Every text of length 0 to `max_length` over `alphabet`.
 std::vector<std::string> AllTexts(std::string_view alphabet,
                                   std::size_t max_length) {
-  std::vector<std::string> texts{""};
-  std::size_t begin = 0;
-  for (std::size_t length = 1; length <= max_length; ++length) {
-    const std::size_t end = texts.size();
-    for (std::size_t i = begin; i < end; ++i) {
-      for (char c : alphabet) texts.push_back(texts[i] + c);
-    }
-    begin = end;
-  }
+  std::vector<std::string> texts;
+  vantrel_test::ForEachSequence(
+      alphabet.size(), 0, max_length,
+      [&](const std::vector<std::size_t>& digits) {
+        texts.push_back(vantrel_test::Concatenate(alphabet, digits));
+      });
   return texts;
 }
 

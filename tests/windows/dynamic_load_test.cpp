@@ -3,10 +3,9 @@
 // FreeLibrary. This program does not link the DLL's import library; it only
 // shares the public header's record types with the DLL.
 
+#include <gtest/gtest.h>
 #include <malloc.h>
 #include <windows.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "support/records.h"
+#include "support/sample_texts.h"
 #include "vantrel/alert_definitions.h"
 
 // What the order probe DLL reports (see order_probe.cpp): each operator
@@ -47,8 +47,9 @@ void Reset() {
 }
 }  // namespace order_log
 
-extern "C" __declspec(dllexport) void vantrel_order_event(
-    int kind, const void* pointer, std::size_t size) {
+extern "C" __declspec(dllexport) void vantrel_order_event(int kind,
+                                                          const void* pointer,
+                                                          std::size_t size) {
   using namespace order_log;
   if (kind == kAttach) {
     // Blocks allocated and not yet released: read each as a
@@ -60,7 +61,8 @@ extern "C" __declspec(dllexport) void vantrel_order_event(
     }
     for (const auto& block : live) {
       const char* text = static_cast<const char*>(block.first);
-      texts_at_attach[block.first] = std::string(text, strnlen(text, block.second));
+      texts_at_attach[block.first] =
+          std::string(text, strnlen(text, block.second));
     }
   }
   if (count == kCapacity) {
@@ -84,34 +86,44 @@ using Write = bool (*)(std::string&, AlertDefinitions&);
 // compiler (and, with libstdc++, on the string ABI): a host built with one
 // compiler cannot bind to a DLL built with another anyway (see the ABI
 // notes of the public header).
-#if defined(__GNUC__) && defined(_GLIBCXX_USE_CXX11_ABI) && _GLIBCXX_USE_CXX11_ABI
-#define VANTREL_TEST_STRING "NSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"
-const char kGetFunc[] = "_Z17GetFuncDefinitionRK" VANTREL_TEST_STRING "R16AlertDefinitions";
-const char kGetFilter[] = "_Z19GetFilterDefinitionRK" VANTREL_TEST_STRING "R16AlertDefinitions";
-const char kSetFunc[] = "_Z17SetFuncDefinitionR" VANTREL_TEST_STRING "R16AlertDefinitions";
-const char kSetFilter[] = "_Z19SetFilterDefinitionR" VANTREL_TEST_STRING "R16AlertDefinitions";
+#if defined(__GNUC__) && defined(_GLIBCXX_USE_CXX11_ABI) && \
+    _GLIBCXX_USE_CXX11_ABI
+#define VANTREL_TEST_STRING \
+  "NSt7__cxx1112basic_stringIcSt11char_traitsIcESaIcEEE"
+const char kGetFunc[] =
+    "_Z17GetFuncDefinitionRK" VANTREL_TEST_STRING "R16AlertDefinitions";
+const char kGetFilter[] =
+    "_Z19GetFilterDefinitionRK" VANTREL_TEST_STRING "R16AlertDefinitions";
+const char kSetFunc[] =
+    "_Z17SetFuncDefinitionR" VANTREL_TEST_STRING "R16AlertDefinitions";
+const char kSetFilter[] =
+    "_Z19SetFilterDefinitionR" VANTREL_TEST_STRING "R16AlertDefinitions";
 #elif defined(_MSC_VER) && defined(_WIN64)
-#define VANTREL_TEST_STRING "V?$basic_string@DU?$char_traits@D@std@@V?$allocator@D@2@@std@@"
-const char kGetFunc[] = "?GetFuncDefinition@@YA_NAEB" VANTREL_TEST_STRING "AEAUAlertDefinitions@@@Z";
-const char kGetFilter[] = "?GetFilterDefinition@@YA_NAEB" VANTREL_TEST_STRING "AEAUAlertDefinitions@@@Z";
-const char kSetFunc[] = "?SetFuncDefinition@@YA_NAEA" VANTREL_TEST_STRING "AEAUAlertDefinitions@@@Z";
-const char kSetFilter[] = "?SetFilterDefinition@@YA_NAEA" VANTREL_TEST_STRING "AEAUAlertDefinitions@@@Z";
+#define VANTREL_TEST_STRING \
+  "V?$basic_string@DU?$char_traits@D@std@@V?$allocator@D@2@@std@@"
+const char kGetFunc[] = "?GetFuncDefinition@@YA_NAEB" VANTREL_TEST_STRING
+                        "AEAUAlertDefinitions@@@Z";
+const char kGetFilter[] = "?GetFilterDefinition@@YA_NAEB" VANTREL_TEST_STRING
+                          "AEAUAlertDefinitions@@@Z";
+const char kSetFunc[] = "?SetFuncDefinition@@YA_NAEA" VANTREL_TEST_STRING
+                        "AEAUAlertDefinitions@@@Z";
+const char kSetFilter[] = "?SetFilterDefinition@@YA_NAEA" VANTREL_TEST_STRING
+                          "AEAUAlertDefinitions@@@Z";
 #else
-#error "the exported names of the four functions are not known for this compiler"
+#error \
+    "the exported names of the four functions are not known for this compiler"
 #endif
 
 const char kDllName[] = VANTREL_DLL_NAME;
 
 // The worked example: two conditions, and their and- and or-joined texts.
-const std::string kA = "--#--Alpha--#----{--x--}----{--k1==a1--,--a2--}--";
-const std::string kB = "--#--Beta--#----{--y--}----{--k2==b1--}--";
-const std::string kAndText = kA + " @@AND@@ " + kB;
+const std::string kA = vantrel_test::kAlphaText;
+const std::string kB = vantrel_test::kBetaText;
+const std::string kAndText = vantrel_test::kWorkedExample;
 const std::string kOrText = kA + " @@OR@@ " + kB;
 
-AlertDefinition RecordA() {
-  return Record("Alpha", "x", {Param("k1", {"a1", "a2"})});
-}
-AlertDefinition RecordB() { return Record("Beta", "y", {Param("k2", {"b1"})}); }
+AlertDefinition RecordA() { return vantrel_test::AlphaRecord(); }
+AlertDefinition RecordB() { return vantrel_test::BetaRecord(); }
 
 std::vector<AlertDefinition> Records(const AlertDefinitions& defs) {
   return {defs.definitions.begin(), defs.definitions.end()};
@@ -170,15 +182,14 @@ class Library {
   Write set_filter_ = nullptr;
 };
 
-#define ASSERT_LOADED(library)                                            \
-  ASSERT_TRUE((library).Loaded())                                         \
-      << kDllName << " did not load, error " << GetLastError();           \
+#define ASSERT_LOADED(library)                                  \
+  ASSERT_TRUE((library).Loaded())                               \
+      << kDllName << " did not load, error " << GetLastError(); \
   ASSERT_TRUE((library).Complete()) << "an entry point was not found"
 
 // The names in the export directory of the loaded module, read the way the
 // loader reads them.
-std::vector<std::string> ExportedNames(HMODULE module,
-                                       DWORD* function_count) {
+std::vector<std::string> ExportedNames(HMODULE module, DWORD* function_count) {
   const auto* base = reinterpret_cast<const unsigned char*>(module);
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
@@ -265,8 +276,9 @@ TEST(DynamicLoad, StorageChangesHandsBetweenTheDllAndTheHost) {
   // them, and the other way round.
   const std::string name(1000, 'n');
   const std::string value(3000, 'v');
-  const std::string text = "--#--" + name + "--#----{--d--}----{--key==" +
-                           value + "--,--" + value + "--}--";
+  const std::string text = "--#--" + name +
+                           "--#----{--d--}----{--key==" + value + "--,--" +
+                           value + "--}--";
   Library library;
   ASSERT_LOADED(library);
   {
@@ -311,10 +323,10 @@ TEST(DynamicLoad, CallsFromSeveralThreadsOnDistinctObjects) {
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&library, &mismatches, &rounds_done, t] {
       const std::string tag = std::to_string(t);
-      const AlertDefinitions source = Definitions(
-          {Record("Alpha" + tag, "x", {Param("k1", {"a1", tag})}),
-           Record("Beta", "thread " + tag, {Param("k2", {"b1"})})},
-          static_cast<std::uint32_t>(t % 2));
+      const AlertDefinitions source =
+          Definitions({Record("Alpha" + tag, "x", {Param("k1", {"a1", tag})}),
+                       Record("Beta", "thread " + tag, {Param("k2", {"b1"})})},
+                      static_cast<std::uint32_t>(t % 2));
       const std::string expected_text =
           "--#--Alpha" + tag + "--#----{--x--}----{--k1==a1--,--" + tag +
           "--}--" + (t % 2 == 1 ? " @@AND@@ " : " @@OR@@ ") +
@@ -361,11 +373,14 @@ class Probe {
 
 TEST(DynamicLoad, TheDllUsesTheHostsStandardLibrary) {
   Probe probe;
-  ASSERT_NE(probe.module(), nullptr) << VANTREL_PROBE_DLL_NAME << " did not load";
+  ASSERT_NE(probe.module(), nullptr)
+      << VANTREL_PROBE_DLL_NAME << " did not load";
   using Size = std::size_t (*)();
   using Version = long (*)();
-  const Size string_size = Lookup<Size>(probe.module(), "vantrel_probe_string_size");
-  const Version version = Lookup<Version>(probe.module(), "vantrel_probe_library_version");
+  const Size string_size =
+      Lookup<Size>(probe.module(), "vantrel_probe_string_size");
+  const Version version =
+      Lookup<Version>(probe.module(), "vantrel_probe_library_version");
   ASSERT_NE(string_size, nullptr);
   ASSERT_NE(version, nullptr);
   EXPECT_EQ(string_size(), sizeof(std::string));
@@ -378,7 +393,8 @@ TEST(DynamicLoad, TheDllUsesTheHostsStandardLibrary) {
 
 TEST(DynamicLoad, AStringErrorRaisedInTheDllIsCaughtInTheHost) {
   Probe probe;
-  ASSERT_NE(probe.module(), nullptr) << VANTREL_PROBE_DLL_NAME << " did not load";
+  ASSERT_NE(probe.module(), nullptr)
+      << VANTREL_PROBE_DLL_NAME << " did not load";
   using Substr = void (*)(const std::string&, std::size_t, std::string&);
   const Substr substr = Lookup<Substr>(probe.module(), "vantrel_probe_substr");
   ASSERT_NE(substr, nullptr);
@@ -490,7 +506,8 @@ TEST(DynamicLoad, UnloadDestroysTheConstantsAndTheDllLoadsAgain) {
   }
 }
 
-TEST(DynamicLoad, TheVocabularyIsCreatedBeforeAttachAndDestroyedInReverseAfterDetach) {
+TEST(DynamicLoad,
+     TheVocabularyIsCreatedBeforeAttachAndDestroyedInReverseAfterDetach) {
   ASSERT_EQ(GetModuleHandleA(VANTREL_ORDER_PROBE_DLL_NAME), nullptr);
   order_log::Reset();
   const HMODULE probe = LoadLibraryA(VANTREL_ORDER_PROBE_DLL_NAME);
@@ -556,7 +573,8 @@ TEST(DynamicLoad, TheVocabularyIsCreatedBeforeAttachAndDestroyedInReverseAfterDe
     EXPECT_GT(i, detach) << "a constant was destroyed before the detach";
     destroyed.push_back(events[i].pointer);
   }
-  EXPECT_EQ(destroyed, std::vector<const void*>(created.rbegin(), created.rend()));
+  EXPECT_EQ(destroyed,
+            std::vector<const void*>(created.rbegin(), created.rend()));
 }
 
 }  // namespace

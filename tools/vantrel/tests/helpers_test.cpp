@@ -2,6 +2,7 @@
 // it: piece and item location, byte encodings, the JSON reader and writer,
 // the records check, the exact check of texts and the batch modes.
 #include <gtest/gtest.h>
+#include <vantrel/alert_definitions.h>
 
 #include <algorithm>
 #include <array>
@@ -9,36 +10,38 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <nlohmann/json.hpp>
+#include <random>
 #include <sstream>
+#include <string>
 #include <tuple>
 #include <utility>
-#include <random>
-#include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
-#include <vantrel/alert_definitions.h>
 
 #include "batch.h"
 #include "io.h"
 #include "locate.h"
 #include "records_json.h"
 #include "round_trip.h"
+#include "support/records.h"
+#include "support/sample_texts.h"
 
 namespace vantrel_cli {
 namespace {
 
-const std::string kA = "--#--Alpha--#----{--x--}----{--k1==a1--,--a2--}--";
-const std::string kB = "--#--Beta--#----{--y--}----{--k2==b1--}--";
-const std::string kR = "--#--Delta--#----{--w--}----{--k4--}--";
+using vantrel_test::SameRecords;
+
+// The worked example's two conditions and one the library rejects.
+const std::string kA = vantrel_test::kAlphaText;
+const std::string kB = vantrel_test::kBetaText;
+const std::string kR = vantrel_test::kRejectedDeltaText;
 
 // Random texts made of marks, joiners and short filler, so that every
 // branch of the reader is reached.
 std::string RandomText(std::mt19937& rng) {
   static const std::vector<std::string> tokens = {
-      "--#--", "--{--", "--}--", "--;--", "==", "--,--", "@@AND@@",
-      "@@OR@@", "k",    "v",     "-",     "=",  " ",     "#",
-      "{",      "}"};
+      "--#--", "--{--", "--}--", "--;--", "==", "--,--", "@@AND@@", "@@OR@@",
+      "k",     "v",     "-",     "=",     " ",  "#",     "{",       "}"};
   std::uniform_int_distribution<std::size_t> length(0, 24);
   std::uniform_int_distribution<std::size_t> pick(0, tokens.size() - 1);
   std::string text;
@@ -85,7 +88,8 @@ TEST(PieceLocation, FindsPiecesAndTheRejectedItemAsTheLibraryReadsThem) {
 }
 
 TEST(PieceLocation, NamesTheRightItemAmongSeveral) {
-  const std::string piece = "--#--n--#----{--d--}----{--a==1--;--b==2--;--c--;--e==5--}--";
+  const std::string piece =
+      "--#--n--#----{--d--}----{--a==1--;--b==2--;--c--;--e==5--}--";
   const Rejection rejection = LocateRejection(piece, 0);
   EXPECT_EQ(rejection.item, 3U);
   EXPECT_EQ(Slice(piece, rejection.item_span), "c");
@@ -148,16 +152,16 @@ TEST(ByteEncoding, Utf8ValidationFindsTheFirstBadByte) {
     if (from == std::string::npos) return error;
     return error.substr(from + 15, error.find(' ', from + 15) - from - 15);
   };
-  EXPECT_EQ(at("caf\xE9"), "3");             // Latin-1 byte
-  EXPECT_EQ(at("ab\x80"), "2");              // lone continuation
-  EXPECT_EQ(at("\xC0\x80"), "0");            // overlong NUL
-  EXPECT_EQ(at("x\xE0\x80\x80"), "1");       // overlong 3-byte
-  EXPECT_EQ(at("\xED\xA0\x80"), "0");        // surrogate
-  EXPECT_EQ(at("\xF4\x90\x80\x80"), "0");    // above U+10FFFF
+  EXPECT_EQ(at("caf\xE9"), "3");               // Latin-1 byte
+  EXPECT_EQ(at("ab\x80"), "2");                // lone continuation
+  EXPECT_EQ(at("\xC0\x80"), "0");              // overlong NUL
+  EXPECT_EQ(at("x\xE0\x80\x80"), "1");         // overlong 3-byte
+  EXPECT_EQ(at("\xED\xA0\x80"), "0");          // surrogate
+  EXPECT_EQ(at("\xF4\x90\x80\x80"), "0");      // above U+10FFFF
   EXPECT_EQ(at("\xF8\x88\x80\x80\x80"), "0");  // 5-byte form
-  EXPECT_EQ(at("ok\xE2\x82"), "2");          // cut short
-  EXPECT_EQ(at("caf\xE9!"), "3");            // a lead byte without its tail
-  EXPECT_EQ(at("\xC3\xA9\x80"), "2");        // a stray byte after a whole one
+  EXPECT_EQ(at("ok\xE2\x82"), "2");            // cut short
+  EXPECT_EQ(at("caf\xE9!"), "3");              // a lead byte without its tail
+  EXPECT_EQ(at("\xC3\xA9\x80"), "2");          // a stray byte after a whole one
 }
 
 TEST(ByteEncoding, Latin1IsExactForEveryByteAndOnlyForThose) {
@@ -179,7 +183,9 @@ TEST(ByteEncoding, Latin1IsExactForEveryByteAndOnlyForThose) {
 }
 
 TEST(ByteEncoding, ExcerptsAreEscapedAndCutWithTheirLength) {
-  EXPECT_EQ(Excerpt("a\xE9" "b"), "\"a\\ufffdb\"");
+  EXPECT_EQ(Excerpt("a\xE9"
+                    "b"),
+            "\"a\\ufffdb\"");
   EXPECT_EQ(Excerpt(std::string("\0\x1B[31m\n", 7)),
             "\"\\u0000\\u001b[31m\\n\"");
   EXPECT_EQ(Excerpt(std::string(100, 'a')),
@@ -229,8 +235,7 @@ TEST(DefinitionsJson, ReadsTheShapeInAnyMemberOrder) {
   EXPECT_EQ(record.detail, "x");
   ASSERT_EQ(record.params.size(), 1U);
   EXPECT_EQ(record.params.front().key, "k1");
-  EXPECT_EQ(record.params.front().values,
-            (std::list<std::string>{"a1", "a2"}));
+  EXPECT_EQ(record.params.front().values, (std::list<std::string>{"a1", "a2"}));
 
   AlertDefinitions none{};
   const auto null_result =
@@ -265,15 +270,15 @@ TEST(DefinitionsJson, NamesThePathOfEveryShapeError) {
   EXPECT_NE(ErrorOf(R"({"combination": 4294967296, "definitions": []})")
                 .find("combination: expected null or an integer"),
             std::string::npos);
-  EXPECT_NE(ErrorOf(R"({"combination": -1, "definitions": []})")
-                .find("negative"),
-            std::string::npos);
-  EXPECT_NE(ErrorOf(R"({"combination": 1.0, "definitions": []})")
-                .find("fractional"),
-            std::string::npos);
-  EXPECT_NE(ErrorOf(R"({"combination": true, "definitions": []})")
-                .find("boolean"),
-            std::string::npos);
+  EXPECT_NE(
+      ErrorOf(R"({"combination": -1, "definitions": []})").find("negative"),
+      std::string::npos);
+  EXPECT_NE(
+      ErrorOf(R"({"combination": 1.0, "definitions": []})").find("fractional"),
+      std::string::npos);
+  EXPECT_NE(
+      ErrorOf(R"({"combination": true, "definitions": []})").find("boolean"),
+      std::string::npos);
 }
 
 TEST(DefinitionsJson, ReportsLineAndColumnOfSyntaxErrors) {
@@ -318,24 +323,6 @@ AlertDefinitions RandomRecords(std::mt19937& rng, bool any_bytes) {
   return defs;
 }
 
-bool Equal(const AlertDefinitions& a, const AlertDefinitions& b) {
-  if (a.definitions.size() != b.definitions.size()) return false;
-  auto rb = b.definitions.begin();
-  for (const AlertDefinition& ra : a.definitions) {
-    if (ra.name != rb->name || ra.detail != rb->detail ||
-        ra.params.size() != rb->params.size()) {
-      return false;
-    }
-    auto pb = rb->params.begin();
-    for (const DefinitionParam& pa : ra.params) {
-      if (pa.key != pb->key || pa.values != pb->values) return false;
-      ++pb;
-    }
-    ++rb;
-  }
-  return true;
-}
-
 TEST(DefinitionsJson, WriteThenReadGivesTheSameRecordsInBothByteModes) {
   std::mt19937 rng(7);
   for (int round = 0; round < 500; ++round) {
@@ -348,7 +335,7 @@ TEST(DefinitionsJson, WriteThenReadGivesTheSameRecordsInBothByteModes) {
       const auto result = Read(json, back, mode);
       ASSERT_TRUE(result.ok) << result.error << "\n" << json;
       EXPECT_EQ(result.combination, 1U);
-      ASSERT_TRUE(Equal(defs, back)) << json;
+      ASSERT_TRUE(SameRecords(defs, back)) << json;
     }
   }
 }
@@ -366,11 +353,11 @@ TEST(DefinitionsJson, FlushedOutputIsTheSameAsUnflushed) {
   int flushes = 0;
   WriteRecordsJson(buffer, defs, std::nullopt, ByteMode::Utf8,
                    [&](std::string& chunk) {
-                         EXPECT_GE(chunk.size(), std::size_t{1} << 16);
-                         streamed += chunk;
-                         chunk.clear();
-                         ++flushes;
-                       });
+                     EXPECT_GE(chunk.size(), std::size_t{1} << 16);
+                     streamed += chunk;
+                     chunk.clear();
+                     ++flushes;
+                   });
   streamed += buffer;
   EXPECT_GE(flushes, 1);
   EXPECT_EQ(streamed, whole);
@@ -384,10 +371,12 @@ TEST(DefinitionsJson, UnwritableFieldIsNamedByItsPath) {
     WriteRecordsJson(json, defs, std::nullopt, ByteMode::Utf8, kKeep);
     ADD_FAILURE() << "written: " << json;
   } catch (const InputError& error) {
-    EXPECT_EQ(std::string(error.what()).rfind(
-                  "definitions[0].params[0].values[1] holds bytes that are "
-                  "not UTF-8 (first at byte 1 of the field)", 0),
-              0U);
+    EXPECT_EQ(
+        std::string(error.what())
+            .rfind("definitions[0].params[0].values[1] holds bytes that are "
+                   "not UTF-8 (first at byte 1 of the field)",
+                   0),
+        0U);
   }
   json.clear();
   WriteRecordsJson(json, defs, std::nullopt, ByteMode::Latin1, kKeep);
@@ -402,11 +391,12 @@ std::vector<std::string> Paths(const std::vector<Problem>& report) {
 
 TEST(RoundTripCheck, NamesTheFieldAndTheMarkThatBreaksIt) {
   AlertDefinitions defs{};
-  defs.definitions.push_back({"Average_ResponseTime", "response time",
-                              {{"Transaction_Name", {"Login", "Pay--,--Out"}},
-                               {"Times", {"3"}}}});
-  defs.definitions.push_back({"Transaction_Filter", "transaction",
-                              {{"Transaction_Name", {"Login"}}}});
+  defs.definitions.push_back(
+      {"Average_ResponseTime",
+       "response time",
+       {{"Transaction_Name", {"Login", "Pay--,--Out"}}, {"Times", {"3"}}}});
+  defs.definitions.push_back(
+      {"Transaction_Filter", "transaction", {{"Transaction_Name", {"Login"}}}});
   const std::vector<Problem> report = CheckRecords(Kind::Func, defs, 1U);
   ASSERT_EQ(Paths(report),
             (std::vector<std::string>{"definitions[0].params[0].values[1]"}));
@@ -436,8 +426,7 @@ TEST(RoundTripCheck, ReportsJoinersAndCombinationsThatDoNotSurvive) {
   defs.definitions.push_back({"B", "", {{"k", {"v"}}}});
   const std::vector<Problem> joiner = CheckRecords(Kind::Func, defs, 1U);
   EXPECT_EQ(Paths(joiner),
-            (std::vector<std::string>{"definitions[0]",
-                                      "definitions[0].detail",
+            (std::vector<std::string>{"definitions[0]", "definitions[0].detail",
                                       "combination"}));
   EXPECT_EQ(joiner.back().written, "1");
   EXPECT_EQ(joiner.back().read_back, "0");
@@ -460,9 +449,9 @@ TEST(RoundTripCheck, ReportsJoinersAndCombinationsThatDoNotSurvive) {
 TEST(RoundTripCheck, SurvivesExactlyWhenTheLibraryGivesTheSameRecordsBack) {
   std::mt19937 rng(11);
   std::uniform_int_distribution<int> pick(0, 9);
-  static const char* const pieces[] = {"--,--", "--;--", "--}--", "==",
-                                       "--#--", "@@AND@@", "@@OR@@", "-",
-                                       "=",     "v"};
+  static const char* const pieces[] = {
+      "--,--",   "--;--",  "--}--", "==", "--#--",
+      "@@AND@@", "@@OR@@", "-",     "=",  "v"};
   int lossy = 0;
   for (int round = 0; round < 3000; ++round) {
     AlertDefinitions defs = RandomRecords(rng, false);
@@ -475,7 +464,8 @@ TEST(RoundTripCheck, SurvivesExactlyWhenTheLibraryGivesTheSameRecordsBack) {
     }
     const std::optional<std::uint32_t> combination =
         pick(rng) < 5 ? std::optional<std::uint32_t>(1U) : std::nullopt;
-    const std::vector<Problem> report = CheckRecords(Kind::Func, defs, combination);
+    const std::vector<Problem> report =
+        CheckRecords(Kind::Func, defs, combination);
 
     defs.combination = combination ? *combination : kNoJoiner;
     std::string text;
@@ -486,14 +476,13 @@ TEST(RoundTripCheck, SurvivesExactlyWhenTheLibraryGivesTheSameRecordsBack) {
     const std::optional<std::uint32_t> got =
         back.combination <= 1 ? std::optional<std::uint32_t>(back.combination)
                               : std::nullopt;
-    const bool same = ok && Equal(defs, back) && got == combination;
+    const bool same = ok && SameRecords(defs, back) && got == combination;
     ASSERT_EQ(report.empty(), same) << text;
     if (!same) ++lossy;
   }
   EXPECT_GT(lossy, 300);
   EXPECT_LT(lossy, 2900);
 }
-
 
 TEST(ExactCheck, AgreesWithTheLibraryByteForByte) {
   std::mt19937 rng(4242);
@@ -551,10 +540,13 @@ TEST(ExactCheck, NamesTheCausesOfTheReproductions) {
   EXPECT_NE(what.find("holds both joiners"), std::string::npos);
   EXPECT_EQ(bytes, " @@AND@@ " + b);
   std::tie(what, bytes) = FirstCause(a + "\n" + b + "\n" + a);
-  EXPECT_NE(what.find("another condition follows condition 1"), std::string::npos);
+  EXPECT_NE(what.find("another condition follows condition 1"),
+            std::string::npos);
   EXPECT_EQ(bytes, "\n" + b + "\n" + a);
-  std::tie(what, bytes) = FirstCause("--#--A--#----{--x--}----{--k==a--}--b--}--");
-  EXPECT_NE(what.find("a parameter or value after a closing mark"), std::string::npos);
+  std::tie(what, bytes) =
+      FirstCause("--#--A--#----{--x--}----{--k==a--}--b--}--");
+  EXPECT_NE(what.find("a parameter or value after a closing mark"),
+            std::string::npos);
   EXPECT_EQ(bytes, "b--}--");
   std::tie(what, bytes) = FirstCause("lead " + a);
   EXPECT_NE(what.find("before the first mark"), std::string::npos);
@@ -577,10 +569,18 @@ std::vector<std::string> MixOfRules(std::mt19937& rng, std::size_t count) {
   std::uniform_int_distribution<int> pick(0, 5);
   while (rules.size() < count) {
     switch (pick(rng)) {
-      case 0: rules.push_back(kA + " @@AND@@ " + kB); break;
-      case 1: rules.push_back(kA + " @@OR@@ " + kR); break;       // rejected
-      case 2: rules.push_back(kA + " @@AND@@ " + kB + " @@OR@@ " + kA); break;
-      case 3: rules.push_back(kA + "  trailing"); break;
+      case 0:
+        rules.push_back(kA + " @@AND@@ " + kB);
+        break;
+      case 1:
+        rules.push_back(kA + " @@OR@@ " + kR);
+        break;  // rejected
+      case 2:
+        rules.push_back(kA + " @@AND@@ " + kB + " @@OR@@ " + kA);
+        break;
+      case 3:
+        rules.push_back(kA + "  trailing");
+        break;
       default: {
         AlertDefinitions defs = RandomRecords(rng, false);
         defs.combination = 1;
@@ -667,11 +667,10 @@ TEST(Batch, CheckAgreesWithTheLibraryInEveryInputForm) {
       ASSERT_EQ(run.answers[i]["id"], id);
       ASSERT_EQ(run.answers[i]["status"], Expected(rules[i])) << rules[i];
     }
-    EXPECT_EQ(run.messages, "vantrel check: 600 rules: " +
-                                std::to_string(counts["ok"]) + " ok, " +
-                                std::to_string(counts["lossy"]) + " lossy, " +
-                                std::to_string(counts["rejected"]) +
-                                " rejected, 0 error\n");
+    EXPECT_EQ(run.messages,
+              "vantrel check: 600 rules: " + std::to_string(counts["ok"]) +
+                  " ok, " + std::to_string(counts["lossy"]) + " lossy, " +
+                  std::to_string(counts["rejected"]) + " rejected, 0 error\n");
   }
   // A line that cannot be read is an error of its own; the others go on.
   options.input = Form::Jsonl;
@@ -696,7 +695,7 @@ TEST(Batch, ParseAndFormatGiveTheLibrarysRecordsAndTexts) {
   options.command = Command::Parse;
   const BatchRun parsed = RunOn(options, lines);
   ASSERT_EQ(parsed.answers.size(), rules.size());
-  std::string records;   // the lines of the rules read whole, for format
+  std::string records;  // the lines of the rules read whole, for format
   std::vector<std::string> texts;  // what the library writes for them
   for (std::size_t i = 0; i < rules.size(); ++i) {
     AlertDefinitions want{};
@@ -709,7 +708,7 @@ TEST(Batch, ParseAndFormatGiveTheLibrarysRecordsAndTexts) {
     }
     AlertDefinitions got{};
     RecordsFromJson(answer, ByteMode::Utf8, got, {"id", "status"});
-    ASSERT_TRUE(Equal(want, got)) << rules[i];
+    ASSERT_TRUE(SameRecords(want, got)) << rules[i];
     records += answer.dump() + "\n";
     texts.emplace_back();
     SetFuncDefinition(texts.back(), want);
@@ -730,7 +729,9 @@ TEST(Batch, ParseAndFormatGiveTheLibrarysRecordsAndTexts) {
   options.output = Form::Jsonl;
   options.strict = true;
   const BatchRun strict = RunOn(
-      options, R"({"id": 1, "combination": 1, "definitions": [{"name": "n", "detail": "", "params": [{"key": "", "values": []}]}]})" "\n");
+      options,
+      R"({"id": 1, "combination": 1, "definitions": [{"name": "n", "detail": "", "params": [{"key": "", "values": []}]}]})"
+      "\n");
   EXPECT_EQ(strict.code, 1);
   EXPECT_EQ(strict.answers.at(0)["status"], "lossy");
   EXPECT_FALSE(strict.answers.at(0).contains("text"));

@@ -7,8 +7,8 @@
 // which it spells out itself), so that the library's bounded searches,
 // views and splices can be checked against it on any input.
 
-#ifndef VANTREL_TESTS_MODEL_LITERAL_CODEC_H_
-#define VANTREL_TESTS_MODEL_LITERAL_CODEC_H_
+#ifndef VANTREL_TESTING_MODEL_LITERAL_CODEC_H_
+#define VANTREL_TESTING_MODEL_LITERAL_CODEC_H_
 
 #include <string>
 
@@ -30,4 +30,4 @@ bool WriteDefinition(std::string& text, const AlertDefinitions& source);
 
 }  // namespace vantrel_model
 
-#endif  // VANTREL_TESTS_MODEL_LITERAL_CODEC_H_
+#endif  // VANTREL_TESTING_MODEL_LITERAL_CODEC_H_

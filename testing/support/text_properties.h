@@ -11,8 +11,8 @@
 // Everything here is written from the format's rules, with plain
 // std::string::find; it shares no code with the library or with the model.
 
-#ifndef VANTREL_TESTS_SUPPORT_TEXT_PROPERTIES_H_
-#define VANTREL_TESTS_SUPPORT_TEXT_PROPERTIES_H_
+#ifndef VANTREL_TESTING_SUPPORT_TEXT_PROPERTIES_H_
+#define VANTREL_TESTING_SUPPORT_TEXT_PROPERTIES_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -24,14 +24,38 @@
 namespace vantrel_test {
 namespace text_properties {
 
-inline const std::string& NameMark() { static const std::string s = "--#--"; return s; }
-inline const std::string& OpenMark() { static const std::string s = "--{--"; return s; }
-inline const std::string& CloseMark() { static const std::string s = "--}--"; return s; }
-inline const std::string& ItemMark() { static const std::string s = "--;--"; return s; }
-inline const std::string& KeyMark() { static const std::string s = "=="; return s; }
-inline const std::string& ValueMark() { static const std::string s = "--,--"; return s; }
-inline const std::string& OrJoiner() { static const std::string s = "@@OR@@"; return s; }
-inline const std::string& AndJoiner() { static const std::string s = "@@AND@@"; return s; }
+inline const std::string& NameMark() {
+  static const std::string s = "--#--";
+  return s;
+}
+inline const std::string& OpenMark() {
+  static const std::string s = "--{--";
+  return s;
+}
+inline const std::string& CloseMark() {
+  static const std::string s = "--}--";
+  return s;
+}
+inline const std::string& ItemMark() {
+  static const std::string s = "--;--";
+  return s;
+}
+inline const std::string& KeyMark() {
+  static const std::string s = "==";
+  return s;
+}
+inline const std::string& ValueMark() {
+  static const std::string s = "--,--";
+  return s;
+}
+inline const std::string& OrJoiner() {
+  static const std::string s = "@@OR@@";
+  return s;
+}
+inline const std::string& AndJoiner() {
+  static const std::string s = "@@AND@@";
+  return s;
+}
 
 // True when `mark` begins somewhere in [from, to) of `text` (it may run on
 // past `to`).
@@ -144,7 +168,8 @@ inline bool ValuesHold(const DefinitionParam& param) {
   return true;
 }
 
-// --- Joiners ------------------------------------------------------------------
+// --- Joiners
+// ------------------------------------------------------------------
 
 // Which joiner texts no field may hold, for `count` records written with
 // `combination`. The parse splits on "@@OR@@" when the text holds it
@@ -273,4 +298,4 @@ inline bool RewriteIsStable(const AlertDefinitions& defs) {
 }  // namespace text_properties
 }  // namespace vantrel_test
 
-#endif  // VANTREL_TESTS_SUPPORT_TEXT_PROPERTIES_H_
+#endif  // VANTREL_TESTING_SUPPORT_TEXT_PROPERTIES_H_

@@ -1,4 +1,4 @@
-#include "literal_codec.h"
+#include "model/literal_codec.h"
 
 namespace vantrel_model {
 namespace {

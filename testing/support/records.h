@@ -1,9 +1,11 @@
 // Test helpers for the record types: terse construction, equality and
-// readable printing in GoogleTest failure messages.
+// readable printing in GoogleTest failure messages. The fuzz targets use
+// the equality without GoogleTest.
 
-#ifndef VANTREL_TESTS_SUPPORT_RECORDS_H_
-#define VANTREL_TESTS_SUPPORT_RECORDS_H_
+#ifndef VANTREL_TESTING_SUPPORT_RECORDS_H_
+#define VANTREL_TESTING_SUPPORT_RECORDS_H_
 
+#include <cstdint>
 #include <initializer_list>
 #include <ostream>
 #include <string>
@@ -75,6 +77,20 @@ inline bool operator!=(const AlertDefinition& a, const AlertDefinition& b) {
   return !(a == b);
 }
 
+namespace vantrel_test {
+
+// The same records in the same order, whatever the combinations.
+inline bool SameRecords(const AlertDefinitions& a, const AlertDefinitions& b) {
+  return a.definitions == b.definitions;
+}
+
+// The same records and the same combination.
+inline bool SameSet(const AlertDefinitions& a, const AlertDefinitions& b) {
+  return a.combination == b.combination && SameRecords(a, b);
+}
+
+}  // namespace vantrel_test
+
 inline void PrintTo(const DefinitionParam& param, std::ostream* os) {
   *os << "{key " << vantrel_test::Quoted(param.key) << ", values [";
   const char* sep = "";
@@ -97,4 +113,4 @@ inline void PrintTo(const AlertDefinition& record, std::ostream* os) {
   *os << "]}";
 }
 
-#endif  // VANTREL_TESTS_SUPPORT_RECORDS_H_
+#endif  // VANTREL_TESTING_SUPPORT_RECORDS_H_
