@@ -9,7 +9,7 @@ root="$PWD"
 
 seconds="${VANTREL_FUZZ_SECONDS:-60}"
 cmake --preset fuzz --fresh >/dev/null
-cmake --build --preset fuzz --target vantrel_parse_fuzzer vantrel_write_fuzzer
+cmake --build --preset fuzz
 
 out="$root/build/fuzz/runs"
 rm -rf "$out"
