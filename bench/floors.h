@@ -130,7 +130,7 @@ inline std::size_t TextSize(const AlertDefinitions& source) {
 // Copies every output byte once into a buffer of `size` bytes, the size of
 // the text.
 inline std::unique_ptr<char[]> WriteFloor(const AlertDefinitions& source,
-                                   std::size_t size) {
+                                          std::size_t size) {
   std::unique_ptr<char[]> out(new char[size]);
   const std::string_view joiner = SeparatorFor(source.combination);
   char* dst = out.get();

@@ -76,9 +76,11 @@ int main(int argc, char** argv) {
   for (long i = 0; i < count; ++i) {
     if (op == "parse" || op == "parse_floor") {
       AlertDefinitions target{};
-      const bool ok = op == "parse" ? vantrel_bench_parse_once(&text, &target)
-                                    : vantrel_bench_parse_floor_once(&tape, &target);
-      if (!ok || target.definitions.size() != source.definitions.size()) return 1;
+      const bool ok = op == "parse"
+                          ? vantrel_bench_parse_once(&text, &target)
+                          : vantrel_bench_parse_floor_once(&tape, &target);
+      if (!ok || target.definitions.size() != source.definitions.size())
+        return 1;
     } else if (op == "write") {
       vantrel_bench_write_once(&out, &source);
       if (out != text) return 1;

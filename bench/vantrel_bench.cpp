@@ -131,8 +131,7 @@ void Prepare(Case& c) {
   }
   const std::unique_ptr<char[]> floor_text =
       WriteFloor(c.parsed, c.written.size());
-  bool same = std::string_view(floor_text.get(), c.written.size()) ==
-                  c.written;
+  bool same = std::string_view(floor_text.get(), c.written.size()) == c.written;
   std::string a;
   SetFuncDefinition(a, floor);
   same = same && a == c.written;
@@ -216,47 +215,51 @@ void Register(Case& c) {
   const std::string& n = c.name;
   benchmark::RegisterBenchmark(("parse/" + n + "/ours").c_str(),
                                [&c](benchmark::State& s) {
-    RunParse(s, c, [&](AlertDefinitions& t) { return GetFuncDefinition(c.text, t); });
-  });
-  benchmark::RegisterBenchmark(("parse/" + n + "/floor").c_str(),
-                               [&c](benchmark::State& s) {
-    RunParse(s, c, [&](AlertDefinitions& t) { return ParseFloor(c.tape, t); });
-  });
-  if (c.literal) {
-    benchmark::RegisterBenchmark(("parse/" + n + "/literal").c_str(),
-                                 [&c](benchmark::State& s) {
-      RunParse(s, c, [&](AlertDefinitions& t) {
-        return vantrel_model::ParseDefinition(c.text, t);
+                                 RunParse(s, c, [&](AlertDefinitions& t) {
+                                   return GetFuncDefinition(c.text, t);
+                                 });
+                               });
+  benchmark::RegisterBenchmark(
+      ("parse/" + n + "/floor").c_str(), [&c](benchmark::State& s) {
+        RunParse(s, c,
+                 [&](AlertDefinitions& t) { return ParseFloor(c.tape, t); });
       });
-    });
+  if (c.literal) {
+    benchmark::RegisterBenchmark(
+        ("parse/" + n + "/literal").c_str(), [&c](benchmark::State& s) {
+          RunParse(s, c, [&](AlertDefinitions& t) {
+            return vantrel_model::ParseDefinition(c.text, t);
+          });
+        });
   }
-  benchmark::RegisterBenchmark(("write/" + n + "/ours").c_str(),
-                               [&c](benchmark::State& s) {
-    std::string out;
-    RunWrite(s, c, [&] { SetFuncDefinition(out, c.parsed); });
-  });
-  benchmark::RegisterBenchmark(("write/" + n + "/floor").c_str(),
-                               [&c](benchmark::State& s) {
-    std::unique_ptr<char[]> out;
-    RunWrite(s, c, [&] {
-      out = WriteFloor(c.parsed, TextSize(c.parsed));
-      benchmark::DoNotOptimize(out.get());
-    });
-  });
+  benchmark::RegisterBenchmark(
+      ("write/" + n + "/ours").c_str(), [&c](benchmark::State& s) {
+        std::string out;
+        RunWrite(s, c, [&] { SetFuncDefinition(out, c.parsed); });
+      });
+  benchmark::RegisterBenchmark(
+      ("write/" + n + "/floor").c_str(), [&c](benchmark::State& s) {
+        std::unique_ptr<char[]> out;
+        RunWrite(s, c, [&] {
+          out = WriteFloor(c.parsed, TextSize(c.parsed));
+          benchmark::DoNotOptimize(out.get());
+        });
+      });
   benchmark::RegisterBenchmark(("write/" + n + "/floor_presized").c_str(),
                                [&c](benchmark::State& s) {
-    std::unique_ptr<char[]> out;
-    RunWrite(s, c, [&] {
-      out = WriteFloor(c.parsed, c.written.size());
-      benchmark::DoNotOptimize(out.get());
-    });
-  });
+                                 std::unique_ptr<char[]> out;
+                                 RunWrite(s, c, [&] {
+                                   out = WriteFloor(c.parsed, c.written.size());
+                                   benchmark::DoNotOptimize(out.get());
+                                 });
+                               });
   if (c.literal) {
-    benchmark::RegisterBenchmark(("write/" + n + "/literal").c_str(),
-                                 [&c](benchmark::State& s) {
-      std::string out;
-      RunWrite(s, c, [&] { vantrel_model::WriteDefinition(out, c.parsed); });
-    });
+    benchmark::RegisterBenchmark(
+        ("write/" + n + "/literal").c_str(), [&c](benchmark::State& s) {
+          std::string out;
+          RunWrite(s, c,
+                   [&] { vantrel_model::WriteDefinition(out, c.parsed); });
+        });
   }
 }
 
@@ -289,10 +292,11 @@ void AddAll() {
     const char* name;
     std::string (*make)(std::size_t);
   };
-  const Family families[] = {
-      {"comma_free", in::CommaFreeItems}, {"many_eq", in::ManyKeySeparators},
-      {"dash_runs", in::DashRuns},        {"only_marks", in::OnlyMarks},
-      {"only_joiners", in::OnlyJoiners}};
+  const Family families[] = {{"comma_free", in::CommaFreeItems},
+                             {"many_eq", in::ManyKeySeparators},
+                             {"dash_runs", in::DashRuns},
+                             {"only_marks", in::OnlyMarks},
+                             {"only_joiners", in::OnlyJoiners}};
   for (const Family& f : families) {
     for (const char* size : {"8K", "32K", "128K"}) {
       const std::size_t bytes = std::strtoul(size, nullptr, 10) << 10;
@@ -323,20 +327,21 @@ void RegisterThreads(const std::string& name) {
   };
   two(benchmark::RegisterBenchmark(("threads/" + name + "/ours").c_str(),
                                    [&c](benchmark::State& s) {
-    RunParse(s, c, [&](AlertDefinitions& t) {
-      return GetFuncDefinition(c.text, t);
-    });
-  }));
-  two(benchmark::RegisterBenchmark(("threads/" + name + "/floor").c_str(),
-                                   [&c](benchmark::State& s) {
-    RunParse(s, c, [&](AlertDefinitions& t) { return ParseFloor(c.tape, t); });
-  }));
-  two(benchmark::RegisterBenchmark(("threads/" + name + "/literal").c_str(),
-                                   [&c](benchmark::State& s) {
-    RunParse(s, c, [&](AlertDefinitions& t) {
-      return vantrel_model::ParseDefinition(c.text, t);
-    });
-  }));
+                                     RunParse(s, c, [&](AlertDefinitions& t) {
+                                       return GetFuncDefinition(c.text, t);
+                                     });
+                                   }));
+  two(benchmark::RegisterBenchmark(
+      ("threads/" + name + "/floor").c_str(), [&c](benchmark::State& s) {
+        RunParse(s, c,
+                 [&](AlertDefinitions& t) { return ParseFloor(c.tape, t); });
+      }));
+  two(benchmark::RegisterBenchmark(
+      ("threads/" + name + "/literal").c_str(), [&c](benchmark::State& s) {
+        RunParse(s, c, [&](AlertDefinitions& t) {
+          return vantrel_model::ParseDefinition(c.text, t);
+        });
+      }));
 }
 
 // Controls for the two-thread figures: work with one kind of cost each and
@@ -396,7 +401,10 @@ void RegisterControls() {
   for (auto [name, fn] : {std::pair{"threads/control/scan", ControlScan},
                           std::pair{"threads/control/chase", ControlChase},
                           std::pair{"threads/control/alloc", ControlAlloc}}) {
-    benchmark::RegisterBenchmark(name, fn)->Threads(1)->Threads(2)->UseRealTime();
+    benchmark::RegisterBenchmark(name, fn)
+        ->Threads(1)
+        ->Threads(2)
+        ->UseRealTime();
   }
 }
 

@@ -15,9 +15,12 @@ namespace {
 
 const char* Joiner(std::uint32_t combination) {
   switch (combination) {
-    case 0: return "@@OR@@";
-    case 1: return "@@AND@@";
-    default: return "(none)";
+    case 0:
+      return "@@OR@@";
+    case 1:
+      return "@@AND@@";
+    default:
+      return "(none)";
   }
 }
 

@@ -31,9 +31,9 @@
 
 namespace {
 
-std::size_t g_live = 0;       // allocations not yet released
-std::size_t g_seen = 0;       // allocations since the failure was armed
-std::size_t g_fail_at = 0;    // which one fails; 0 = none
+std::size_t g_live = 0;     // allocations not yet released
+std::size_t g_seen = 0;     // allocations since the failure was armed
+std::size_t g_fail_at = 0;  // which one fails; 0 = none
 bool g_armed = false;
 
 void* Allocate(std::size_t size, std::size_t alignment) {
@@ -112,7 +112,8 @@ void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
 }
 void operator delete(void* p, const std::nothrow_t&) noexcept { Release(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { Release(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+void operator delete(void* p, std::align_val_t,
+                     const std::nothrow_t&) noexcept {
   Release(p);
 }
 void operator delete[](void* p, std::align_val_t,
@@ -198,8 +199,7 @@ std::size_t CheckParse(const char* name, Parse parse, const std::string& text,
                    target.definitions.size() < full.definitions.size()),
               "a failed parse keeps a prefix of the full result", n);
       } else {
-        Check(g_seen < n, "the call returned although an allocation failed",
-              n);
+        Check(g_seen < n, "the call returned although an allocation failed", n);
         Check(ok == full_ok && target.definitions == full.definitions,
               "the completed parse gives the full result", n);
       }
@@ -225,7 +225,8 @@ std::size_t CheckWrite(const char* name, Write write,
   std::string expected;
   vantrel_model::WriteDefinition(expected, source);
   const std::string previous =
-      "the host's previous definition text, longer than any short-string buffer";
+      "the host's previous definition text, longer than any short-string "
+      "buffer";
   const std::size_t baseline = g_live;
 
   for (std::size_t n = 1;; ++n) {
@@ -245,8 +246,7 @@ std::size_t CheckWrite(const char* name, Write write,
       if (threw) {
         Check(text == previous, "a failed write leaves the host's string", n);
       } else {
-        Check(g_seen < n, "the call returned although an allocation failed",
-              n);
+        Check(g_seen < n, "the call returned although an allocation failed", n);
         Check(ok && text == expected, "the completed write gives the text", n);
       }
     }

@@ -57,8 +57,8 @@ std::string Repeat(const std::string& unit, std::size_t times) {
 }
 
 TEST(BadInput, OnlyMarks) {
-  for (const char* mark : {"--#--", "--{--", "--}--", "--;--", "--,--", "==",
-                           "-", "#", "="}) {
+  for (const char* mark :
+       {"--#--", "--{--", "--}--", "--;--", "--,--", "==", "-", "#", "="}) {
     SCOPED_TRACE(mark);
     ExpectSameAsModel(Repeat(mark, 200000));
   }
@@ -93,7 +93,7 @@ TEST(BadInput, ZeroBytesAndHighBytes) {
   // Random bytes, with marks and joiners spliced in so that the blocks are
   // found; every byte value is ordinary content.
   std::mt19937 random(20261209);
-  const std::string pieces[] = {"--#--", "--{--", "--}--", "--;--",
+  const std::string pieces[] = {"--#--", "--{--", "--}--",     "--;--",
                                 "--,--", "==",    " @@AND@@ ", "@@OR@@"};
   for (int round = 0; round < 20; ++round) {
     std::string text;
@@ -111,8 +111,8 @@ TEST(BadInput, ZeroBytesAndHighBytes) {
   const std::string zeros(1000, '\0');
   const std::string high(1000, '\xff');
   const std::string text = "--#--" + zeros + "--#----{--" + high +
-                           "--}----{--" + high + "==" + zeros + "--,--" +
-                           high + "--}--";
+                           "--}----{--" + high + "==" + zeros + "--,--" + high +
+                           "--}--";
   const Parsed parsed = Parse(text);
   ASSERT_TRUE(parsed.ok);
   ASSERT_EQ(parsed.defs.definitions.size(), 1u);
@@ -129,9 +129,9 @@ TEST(BadInput, ManyMegabytes) {
   // 2,000 conditions of about 4 KB each, and-joined: about 8 MB.
   const std::string value(1000, 'v');
   const std::string condition = "--#--" + std::string(500, 'n') + "--#----{--" +
-                                std::string(500, 'd') + "--}----{--key==" +
-                                value + "--,--" + value + "--;--k2==" + value +
-                                "--}--";
+                                std::string(500, 'd') +
+                                "--}----{--key==" + value + "--,--" + value +
+                                "--;--k2==" + value + "--}--";
   std::string text;
   const std::size_t count = 2000;
   for (std::size_t i = 0; i < count; ++i) {
@@ -179,8 +179,7 @@ TEST(BadInput, MillionParams) {
   EXPECT_TRUE(written == text);
 
   // The same params with the last one missing its "==": rejected.
-  const std::string rejected =
-      text.substr(0, text.size() - 5 - 4) + "k--}--";
+  const std::string rejected = text.substr(0, text.size() - 5 - 4) + "k--}--";
   EXPECT_FALSE(Parse(rejected).ok);
 }
 

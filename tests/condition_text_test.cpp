@@ -100,11 +100,13 @@ TEST(ConditionTextWrite, AnyByteIsWrittenAsIs) {
 // --- Reading: what survives --------------------------------------------------
 
 TEST(ConditionTextRead, EmptyValuesSurviveAmongOthers) {
-  const ReadResult r = Read(Write(Record("n", "d", {Param("k", {"", "b", ""})})));
+  const ReadResult r =
+      Read(Write(Record("n", "d", {Param("k", {"", "b", ""})})));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.record, Record("n", "d", {Param("k", {"", "b", ""})}));
 
-  const ReadResult short_form = Read("--#--n--#----{--d--}----{--k==--,--b--}--");
+  const ReadResult short_form =
+      Read("--#--n--#----{--d--}----{--k==--,--b--}--");
   ASSERT_TRUE(short_form.ok);
   EXPECT_EQ(short_form.record.params.front(), Param("k", {"", "b"}));
 }
@@ -186,8 +188,8 @@ TEST(ConditionTextRead, ValueHoldingValueSeparatorBecomesTwoValues) {
 TEST(ConditionTextRead, ValueHoldingItemSeparatorStartsANewItem) {
   ReadResult r = Read(Write(Record("n", "d", {Param("k", {"a--;--x==y"})})));
   ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.record.params, (std::list<DefinitionParam>{Param("k", {"a"}),
-                                                         Param("x", {"y"})}));
+  EXPECT_EQ(r.record.params,
+            (std::list<DefinitionParam>{Param("k", {"a"}), Param("x", {"y"})}));
 
   r = Read(Write(Record("n", "d", {Param("k", {"a--;--b"})})));
   EXPECT_FALSE(r.ok);
@@ -195,8 +197,8 @@ TEST(ConditionTextRead, ValueHoldingItemSeparatorStartsANewItem) {
 }
 
 TEST(ConditionTextRead, ValueHoldingCloseMarkEndsTheBlock) {
-  const ReadResult r = Read(
-      Write(Record("n", "d", {Param("k1", {"a--}--b", "c"}), Param("k2", {"z"})})));
+  const ReadResult r = Read(Write(
+      Record("n", "d", {Param("k1", {"a--}--b", "c"}), Param("k2", {"z"})})));
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.record, Record("n", "d", {Param("k1", {"a"})}));
 }
@@ -226,7 +228,8 @@ TEST(ConditionTextRead, ItemSeparatorAtTheItemsFirstByteIsPartOfTheKey) {
 // --- Reading: failures and partial records -----------------------------------
 
 TEST(ConditionTextRead, ItemWithoutKeySeparatorFailsKeepingEarlierItems) {
-  const ReadResult r = Read("--#--n--#----{--d--}----{--a==1--;--b--;--c==3--}--");
+  const ReadResult r =
+      Read("--#--n--#----{--d--}----{--a==1--;--b--;--c==3--}--");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.record, Record("n", "d", {Param("a", {"1"})}));
 

@@ -13,8 +13,10 @@ AlertDefinitions MakeDefinitions() {
 }
 
 // The four functions bind with exactly these types.
-bool (*const kGetFunc)(const std::string&, AlertDefinitions&) = GetFuncDefinition;
-bool (*const kGetFilter)(const std::string&, AlertDefinitions&) = GetFilterDefinition;
+bool (*const kGetFunc)(const std::string&,
+                       AlertDefinitions&) = GetFuncDefinition;
+bool (*const kGetFilter)(const std::string&,
+                         AlertDefinitions&) = GetFilterDefinition;
 bool (*const kSetFunc)(std::string&, AlertDefinitions&) = SetFuncDefinition;
 bool (*const kSetFilter)(std::string&, AlertDefinitions&) = SetFilterDefinition;
 

@@ -16,6 +16,9 @@ namespace v = vantrel::vocabulary;
 
 // The expected texts in position order, written out independently of the
 // library's own list.
+// The table keeps the grouping of the list, with each group's first position;
+// clang-format would put one text on each line.
+// clang-format off
 const char* const kExpected[] = {
     // 1
     "All", "poor", "good",
@@ -81,6 +84,7 @@ const char* const kExpected[] = {
     // 190
     "",
 };
+// clang-format on
 
 static_assert(sizeof(kExpected) / sizeof(kExpected[0]) == v::kCount,
               "the expected table must list every position");

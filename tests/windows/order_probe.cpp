@@ -32,8 +32,7 @@ void Report(int event, void* pointer, std::size_t size) {
     const FARPROC proc =
         GetProcAddress(GetModuleHandleW(nullptr), "vantrel_order_event");
     if (proc == nullptr) return;
-    receiver =
-        reinterpret_cast<Receiver>(reinterpret_cast<void (*)()>(proc));
+    receiver = reinterpret_cast<Receiver>(reinterpret_cast<void (*)()>(proc));
   }
   receiver(event, pointer, size);
 }

@@ -12,7 +12,8 @@ extern "C" BOOL WINAPI _DllMainCRTStartup(HINSTANCE module, DWORD reason,
   if (reason == DLL_PROCESS_ATTACH) {
     __vantrel_module_is_dll = true;
     __security_init_cookie();
-    if (_initialize_onexit_table(&__vantrel_module_exit_table) != 0) return FALSE;
+    if (_initialize_onexit_table(&__vantrel_module_exit_table) != 0)
+      return FALSE;
     if (__vantrel_run_initializers() != 0) return FALSE;
     if (!DllMain(module, reason, reserved)) {
       _execute_onexit_table(&__vantrel_module_exit_table);
@@ -21,7 +22,7 @@ extern "C" BOOL WINAPI _DllMainCRTStartup(HINSTANCE module, DWORD reason,
     return TRUE;
   }
   const BOOL result = DllMain(module, reason, reserved);
-  if (reason == DLL_PROCESS_DETACH) _execute_onexit_table(&__vantrel_module_exit_table);
+  if (reason == DLL_PROCESS_DETACH)
+    _execute_onexit_table(&__vantrel_module_exit_table);
   return result;
 }
-

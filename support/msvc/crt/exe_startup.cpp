@@ -16,7 +16,7 @@ int __cdecl main(int, char**, char**);
 
 extern "C" int mainCRTStartup(void) {
   __security_init_cookie();
-  _set_app_type(1);  // a console program
+  _set_app_type(1);           // a console program
   _configure_narrow_argv(1);  // arguments as given, no wildcard expansion
   _initialize_narrow_environment();
   const int status = __vantrel_run_initializers();

@@ -50,7 +50,7 @@ int __cdecl atexit(_PVFV function) {
 _onexit_t __cdecl _onexit(_onexit_t function) {
   if (!__vantrel_module_is_dll) {
     return _crt_atexit(reinterpret_cast<_PVFV>(function)) == 0 ? function
-                                                                : nullptr;
+                                                               : nullptr;
   }
   return _register_onexit_function(&__vantrel_module_exit_table, function) == 0
              ? function

@@ -31,64 +31,86 @@ void* AllocateAligned(size_t size, std::align_val_t align) {
 
 #define VANTREL_REPLACEABLE __attribute__((weak))
 
-VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size) { return Allocate(size); }
-VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size) { return Allocate(size); }
-VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size, const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size) {
+  return Allocate(size);
+}
+VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size) {
+  return Allocate(size);
+}
+VANTREL_REPLACEABLE void* __CRTDECL
+operator new(size_t size, const std::nothrow_t&) noexcept {
   try {
     return Allocate(size);
   } catch (...) {
     return nullptr;
   }
 }
-VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size, const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void* __CRTDECL
+operator new[](size_t size, const std::nothrow_t&) noexcept {
   return operator new(size, std::nothrow);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p) noexcept { free(p); }
-VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p) noexcept { free(p); }
-VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, size_t) noexcept { free(p); }
-VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, size_t) noexcept { free(p); }
-VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p) noexcept {
   free(p);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p) noexcept {
+  free(p);
+}
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, size_t) noexcept {
+  free(p);
+}
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, size_t) noexcept {
+  free(p);
+}
+VANTREL_REPLACEABLE void __CRTDECL
+operator delete(void* p, const std::nothrow_t&) noexcept {
+  free(p);
+}
+VANTREL_REPLACEABLE void __CRTDECL
+operator delete[](void* p, const std::nothrow_t&) noexcept {
   free(p);
 }
 
-VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size, std::align_val_t align) {
+VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size,
+                                                 std::align_val_t align) {
   return AllocateAligned(size, align);
 }
-VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size, std::align_val_t align) {
+VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size,
+                                                   std::align_val_t align) {
   return AllocateAligned(size, align);
 }
-VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size, std::align_val_t align,
-                             const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void* __CRTDECL operator new(
+    size_t size, std::align_val_t align, const std::nothrow_t&) noexcept {
   try {
     return AllocateAligned(size, align);
   } catch (...) {
     return nullptr;
   }
 }
-VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size, std::align_val_t align,
-                               const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void* __CRTDECL operator new[](
+    size_t size, std::align_val_t align, const std::nothrow_t&) noexcept {
   return operator new(size, align, std::nothrow);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, std::align_val_t) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p,
+                                                   std::align_val_t) noexcept {
   _aligned_free(p);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, std::align_val_t) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL
+operator delete[](void* p, std::align_val_t) noexcept {
   _aligned_free(p);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, size_t, std::align_val_t) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, size_t,
+                                                   std::align_val_t) noexcept {
   _aligned_free(p);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, size_t, std::align_val_t) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL
+operator delete[](void* p, size_t, std::align_val_t) noexcept {
   _aligned_free(p);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, std::align_val_t,
-                               const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL
+operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
   _aligned_free(p);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, std::align_val_t,
-                                 const std::nothrow_t&) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL
+operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
   _aligned_free(p);
 }

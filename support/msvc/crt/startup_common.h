@@ -17,7 +17,7 @@ struct _onexit_table_t {
 };
 __declspec(dllimport) int __cdecl _initialize_onexit_table(_onexit_table_t*);
 __declspec(dllimport) int __cdecl _register_onexit_function(_onexit_table_t*,
-                                                          _onexit_t);
+                                                            _onexit_t);
 __declspec(dllimport) int __cdecl _execute_onexit_table(_onexit_table_t*);
 __declspec(dllimport) int __cdecl _crt_atexit(_PVFV);
 void __cdecl __security_init_cookie(void);

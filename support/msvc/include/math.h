@@ -23,6 +23,8 @@ _ACRTIMP float __cdecl nanf(const char*);
 _ACRTIMP double __cdecl nexttoward(double, long double);
 _ACRTIMP float __cdecl nexttowardf(float, long double);
 
+// One line a function, so that the list reads as a table.
+// clang-format off
 static __inline long double __cdecl acosl(long double x) { return acos((double)x); }
 static __inline long double __cdecl acoshl(long double x) { return acosh((double)x); }
 static __inline long double __cdecl asinl(long double x) { return asin((double)x); }
@@ -111,6 +113,7 @@ static __inline long double __cdecl nanl(const char* tag) { return nan(tag); }
 static __inline long double __cdecl nexttowardl(long double x, long double y) {
   return nextafter((double)x, (double)y);
 }
+// clang-format on
 
 #ifdef __cplusplus
 }  // extern "C"
@@ -129,31 +132,33 @@ static __inline long double __cdecl nexttowardl(long double x, long double y) {
 #undef isunordered
 
 extern "C++" {
-#define VANTREL_MSVC_CLASSIFY(type)                                          \
-  inline int fpclassify(type x) throw() {                                    \
-    return __builtin_fpclassify(FP_NAN, FP_INFINITE, FP_NORMAL,              \
-                                FP_SUBNORMAL, FP_ZERO, x);                   \
-  }                                                                          \
-  inline bool signbit(type x) throw() { return __builtin_signbit(x) != 0; }  \
-  inline bool isinf(type x) throw() { return __builtin_isinf(x) != 0; }      \
-  inline bool isnan(type x) throw() { return __builtin_isnan(x) != 0; }      \
-  inline bool isnormal(type x) throw() { return __builtin_isnormal(x) != 0; }\
-  inline bool isfinite(type x) throw() { return __builtin_isfinite(x) != 0; }\
-  inline bool isgreater(type x, type y) throw() {                            \
-    return __builtin_isgreater(x, y);                                        \
-  }                                                                          \
-  inline bool isgreaterequal(type x, type y) throw() {                       \
-    return __builtin_isgreaterequal(x, y);                                   \
-  }                                                                          \
-  inline bool isless(type x, type y) throw() { return __builtin_isless(x, y); } \
-  inline bool islessequal(type x, type y) throw() {                          \
-    return __builtin_islessequal(x, y);                                      \
-  }                                                                          \
-  inline bool islessgreater(type x, type y) throw() {                        \
-    return __builtin_islessgreater(x, y);                                    \
-  }                                                                          \
-  inline bool isunordered(type x, type y) throw() {                          \
-    return __builtin_isunordered(x, y);                                      \
+#define VANTREL_MSVC_CLASSIFY(type)                                           \
+  inline int fpclassify(type x) throw() {                                     \
+    return __builtin_fpclassify(FP_NAN, FP_INFINITE, FP_NORMAL, FP_SUBNORMAL, \
+                                FP_ZERO, x);                                  \
+  }                                                                           \
+  inline bool signbit(type x) throw() { return __builtin_signbit(x) != 0; }   \
+  inline bool isinf(type x) throw() { return __builtin_isinf(x) != 0; }       \
+  inline bool isnan(type x) throw() { return __builtin_isnan(x) != 0; }       \
+  inline bool isnormal(type x) throw() { return __builtin_isnormal(x) != 0; } \
+  inline bool isfinite(type x) throw() { return __builtin_isfinite(x) != 0; } \
+  inline bool isgreater(type x, type y) throw() {                             \
+    return __builtin_isgreater(x, y);                                         \
+  }                                                                           \
+  inline bool isgreaterequal(type x, type y) throw() {                        \
+    return __builtin_isgreaterequal(x, y);                                    \
+  }                                                                           \
+  inline bool isless(type x, type y) throw() {                                \
+    return __builtin_isless(x, y);                                            \
+  }                                                                           \
+  inline bool islessequal(type x, type y) throw() {                           \
+    return __builtin_islessequal(x, y);                                       \
+  }                                                                           \
+  inline bool islessgreater(type x, type y) throw() {                         \
+    return __builtin_islessgreater(x, y);                                     \
+  }                                                                           \
+  inline bool isunordered(type x, type y) throw() {                           \
+    return __builtin_isunordered(x, y);                                       \
   }
 VANTREL_MSVC_CLASSIFY(float)
 VANTREL_MSVC_CLASSIFY(double)
@@ -161,28 +166,52 @@ VANTREL_MSVC_CLASSIFY(long double)
 #undef VANTREL_MSVC_CLASSIFY
 
 // Integers are classified as double, as C++ asks.
-template <typename T> inline int fpclassify(T x) throw() { return fpclassify(static_cast<double>(x)); }
-template <typename T> inline bool signbit(T x) throw() { return signbit(static_cast<double>(x)); }
-template <typename T> inline bool isinf(T x) throw() { return isinf(static_cast<double>(x)); }
-template <typename T> inline bool isnan(T x) throw() { return isnan(static_cast<double>(x)); }
-template <typename T> inline bool isnormal(T x) throw() { return isnormal(static_cast<double>(x)); }
-template <typename T> inline bool isfinite(T x) throw() { return isfinite(static_cast<double>(x)); }
-template <typename T, typename U> inline bool isgreater(T x, U y) throw() {
+template <typename T>
+inline int fpclassify(T x) throw() {
+  return fpclassify(static_cast<double>(x));
+}
+template <typename T>
+inline bool signbit(T x) throw() {
+  return signbit(static_cast<double>(x));
+}
+template <typename T>
+inline bool isinf(T x) throw() {
+  return isinf(static_cast<double>(x));
+}
+template <typename T>
+inline bool isnan(T x) throw() {
+  return isnan(static_cast<double>(x));
+}
+template <typename T>
+inline bool isnormal(T x) throw() {
+  return isnormal(static_cast<double>(x));
+}
+template <typename T>
+inline bool isfinite(T x) throw() {
+  return isfinite(static_cast<double>(x));
+}
+template <typename T, typename U>
+inline bool isgreater(T x, U y) throw() {
   return isgreater(static_cast<double>(x), static_cast<double>(y));
 }
-template <typename T, typename U> inline bool isgreaterequal(T x, U y) throw() {
+template <typename T, typename U>
+inline bool isgreaterequal(T x, U y) throw() {
   return isgreaterequal(static_cast<double>(x), static_cast<double>(y));
 }
-template <typename T, typename U> inline bool isless(T x, U y) throw() {
+template <typename T, typename U>
+inline bool isless(T x, U y) throw() {
   return isless(static_cast<double>(x), static_cast<double>(y));
 }
-template <typename T, typename U> inline bool islessequal(T x, U y) throw() {
+template <typename T, typename U>
+inline bool islessequal(T x, U y) throw() {
   return islessequal(static_cast<double>(x), static_cast<double>(y));
 }
-template <typename T, typename U> inline bool islessgreater(T x, U y) throw() {
+template <typename T, typename U>
+inline bool islessgreater(T x, U y) throw() {
   return islessgreater(static_cast<double>(x), static_cast<double>(y));
 }
-template <typename T, typename U> inline bool isunordered(T x, U y) throw() {
+template <typename T, typename U>
+inline bool isunordered(T x, U y) throw() {
   return isunordered(static_cast<double>(x), static_cast<double>(y));
 }
 }  // extern "C++"

@@ -13,8 +13,8 @@ _ACRTIMP errno_t __cdecl _get_stream_buffer_pointers(FILE*, char***, char***,
                                                      int**);
 static __inline int __cdecl vfscanf(FILE* file, const char* format,
                                     va_list args) {
-  return __stdio_common_vfscanf(_CRT_INTERNAL_LOCAL_SCANF_OPTIONS, file,
-                                format, NULL, args);
+  return __stdio_common_vfscanf(_CRT_INTERNAL_LOCAL_SCANF_OPTIONS, file, format,
+                                NULL, args);
 }
 static __inline int __cdecl vsscanf(const char* buffer, const char* format,
                                     va_list args) {

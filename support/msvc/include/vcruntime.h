@@ -156,8 +156,8 @@ _CRT_END_C_HEADER
 #endif
 
 _CRT_BEGIN_C_HEADER
-__declspec(dllimport) __declspec(noreturn) void __cdecl
-_invalid_parameter_noinfo_noreturn(void);
+__declspec(dllimport) __declspec(
+    noreturn) void __cdecl _invalid_parameter_noinfo_noreturn(void);
 _CRT_END_C_HEADER
 #define _CRT_SECURE_INVALID_PARAMETER(expr) _invalid_parameter_noinfo_noreturn()
 

@@ -35,8 +35,8 @@ void __CRTDECL operator delete[](void*, const std::nothrow_t&) noexcept;
 void __CRTDECL operator delete(void*, size_t) noexcept;
 void __CRTDECL operator delete[](void*, size_t) noexcept;
 #ifdef __cpp_aligned_new
-_NODISCARD __declspec(allocator) void* __CRTDECL operator new(
-    size_t, std::align_val_t);
+_NODISCARD __declspec(allocator) void* __CRTDECL operator new(size_t,
+                                                              std::align_val_t);
 _NODISCARD __declspec(allocator) void* __CRTDECL operator new(
     size_t, std::align_val_t, const std::nothrow_t&) noexcept;
 _NODISCARD __declspec(allocator) void* __CRTDECL operator new[](

@@ -20,8 +20,8 @@ _VCRTIMP int __cdecl __std_type_info_compare(
     const struct __std_type_info_data*, const struct __std_type_info_data*);
 _VCRTIMP size_t __cdecl __std_type_info_hash(
     const struct __std_type_info_data*);
-_VCRTIMP const char* __cdecl __std_type_info_name(
-    struct __std_type_info_data*, struct __type_info_node*);
+_VCRTIMP const char* __cdecl __std_type_info_name(struct __std_type_info_data*,
+                                                  struct __type_info_node*);
 _CRT_END_C_HEADER
 
 extern "C++" {
@@ -67,8 +67,7 @@ class bad_cast : public exception {
   }
 
  private:
-  bad_cast(const char* const _Message, int) noexcept
-      : exception(_Message, 1) {}
+  bad_cast(const char* const _Message, int) noexcept : exception(_Message, 1) {}
 };
 
 class bad_typeid : public exception {

@@ -8,7 +8,8 @@
 #ifndef WINE_UNICODE_NATIVE
 #define WINE_UNICODE_NATIVE
 #endif
-#define _InterlockedCompareExchange128 __vantrel_wine_InterlockedCompareExchange128
+#define _InterlockedCompareExchange128 \
+  __vantrel_wine_InterlockedCompareExchange128
 #include_next <winnt.h>
 #undef _InterlockedCompareExchange128
 #undef InterlockedCompareExchange128

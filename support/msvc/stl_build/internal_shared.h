@@ -41,7 +41,8 @@ class __crt_unique_heap_ptr {
 };
 
 #define _malloc_crt_t(type, count) \
-  (__crt_unique_heap_ptr<type>(static_cast<type*>(malloc(sizeof(type) * (count)))))
+  (__crt_unique_heap_ptr<type>(    \
+      static_cast<type*>(malloc(sizeof(type) * (count)))))
 #endif
 
 #endif

@@ -6,19 +6,19 @@
 //
 // `vantrel_batch_baseline --run PROGRAM ARGS...` runs a program and then
 // prints its wall seconds, peak resident KiB and exit code as the last line
-// of standard error. A small process forks it, so the peak is the program's own (a fork of
-// a large process, such as a Python interpreter, starts from the parent's).
+// of standard error. A small process forks it, so the peak is the program's own
+// (a fork of a large process, such as a Python interpreter, starts from the
+// parent's).
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vantrel/alert_definitions.h>
 
 #include <chrono>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
-
-#include <vantrel/alert_definitions.h>
 
 namespace {
 
