@@ -269,45 +269,52 @@ std::string Dump(const Report& report, int indent) {
 
 namespace {
 
-// The records with line breaks and indents (`pretty`), or as the members of
-// one JSON line.
-void AppendRecords(std::string& out, const AlertDefinitions& defs,
-                   Combination combination, ByteMode mode, bool pretty,
-                   const std::function<void(std::string&)>& flush) {
+// One record, with line breaks and indents (`pretty`) or on one line.
+void AppendRecord(std::string& out, const AlertDefinition& record,
+                  std::size_t r, ByteMode mode, bool pretty,
+                  const std::function<void(std::string&)>& flush) {
   const auto pick = [pretty](const char* lines, const char* line) {
     return pretty ? lines : line;
   };
-  out += pick("{\n  \"combination\": ", "\"combination\":");
+  out += pick("\n    {\n      \"name\": ", "{\"name\":");
+  out += JsonString(record.name, mode, RecordPath(r) + ".name");
+  out += pick(",\n      \"detail\": ", ",\"detail\":");
+  out += JsonString(record.detail, mode, RecordPath(r) + ".detail");
+  out += pick(",\n      \"params\": [", ",\"params\":[");
+  std::size_t p = 0;
+  for (const DefinitionParam& param : record.params) {
+    if (p != 0) out += ',';
+    out += pick("\n        {\"key\": ", "{\"key\":");
+    out += JsonString(param.key, mode, ParamPath(r, p) + ".key");
+    out += pick(", \"values\": [", ",\"values\":[");
+    std::size_t v = 0;
+    for (const std::string& value : param.values) {
+      if (v != 0) out += pick(", ", ",");
+      out += JsonString(value, mode, ValuePath(r, p, v++));
+    }
+    out += "]}";
+    if (out.size() >= (1U << 16)) flush(out);
+    ++p;
+  }
+  if (pretty && p != 0) out += "\n      ";
+  out += pick("]\n    }", "]}");
+}
+
+// The records as a document with line breaks and indents (`pretty`), or as
+// the members of one JSON line.
+void AppendRecords(std::string& out, const AlertDefinitions& defs,
+                   Combination combination, ByteMode mode, bool pretty,
+                   const std::function<void(std::string&)>& flush) {
+  out += pretty ? "{\n  \"combination\": " : "\"combination\":";
   out += combination ? std::to_string(*combination) : "null";
-  out += pick(",\n  \"definitions\": [", ",\"definitions\":[");
+  out += pretty ? ",\n  \"definitions\": [" : ",\"definitions\":[";
   std::size_t r = 0;
   for (const AlertDefinition& record : defs.definitions) {
-    out += pick(
-        r == 0 ? "\n    {\n      \"name\": " : ",\n    {\n      \"name\": ",
-        r == 0 ? "{\"name\":" : ",{\"name\":");
-    out += JsonString(record.name, mode, RecordPath(r) + ".name");
-    out += pick(",\n      \"detail\": ", ",\"detail\":");
-    out += JsonString(record.detail, mode, RecordPath(r) + ".detail");
-    out += pick(",\n      \"params\": [", ",\"params\":[");
-    std::size_t p = 0;
-    for (const DefinitionParam& param : record.params) {
-      out += pick(p == 0 ? "\n        {\"key\": " : ",\n        {\"key\": ",
-                  p == 0 ? "{\"key\":" : ",{\"key\":");
-      out += JsonString(param.key, mode, ParamPath(r, p) + ".key");
-      out += pick(", \"values\": [", ",\"values\":[");
-      std::size_t v = 0;
-      for (const std::string& value : param.values) {
-        if (v != 0) out += pick(", ", ",");
-        out += JsonString(value, mode, ValuePath(r, p, v++));
-      }
-      out += "]}";
-      if (out.size() >= (1U << 16)) flush(out);
-      ++p;
-    }
-    out += pick(p == 0 ? "]\n    }" : "\n      ]\n    }", "]}");
-    ++r;
+    if (r != 0) out += ',';
+    AppendRecord(out, record, r++, mode, pretty, flush);
   }
-  out += pick(r == 0 ? "]\n}\n" : "\n  ]\n}\n", "]");
+  if (pretty && r != 0) out += "\n  ";
+  out += pretty ? "]\n}\n" : "]";
 }
 
 }  // namespace

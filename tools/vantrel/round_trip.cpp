@@ -159,9 +159,9 @@ void AddParam(std::size_t r, std::size_t p, const DefinitionParam& param,
   std::size_t v = 0;
   for (const std::string& value : param.values) {
     const bool last_value = v + 1 == param.values.size();
-    const std::string_view after = !last_value  ? "--,--"
-                                   : last_param ? "--}--"
-                                                : "--;--";
+    const std::string_view after = !last_value  ? kValueSeparator
+                                   : last_param ? kCloseMark
+                                                : kItemSeparator;
     AddField(problems, ValuePath(r, p, v), value,
              got != nullptr ? At(got->values, v) : nullptr,
              CausesIn(value, kValueMarks, v == 0 ? "==" : "--,--", after));
@@ -397,7 +397,7 @@ void PieceCauses(std::string_view text, const std::vector<Span>& pieces,
                     : detail ? m.detail_close + kMarkSize
                              : m.name_close + kMarkSize;
   // A record without parameters is written with a second closing mark.
-  if (!params && piece.substr(end, kMarkSize) == "--}--") end += kMarkSize;
+  if (!params && piece.substr(end, kMarkSize) == kCloseMark) end += kMarkSize;
   if (end < tail) {
     add(end, tail,
         DroppedTail(piece.substr(end, tail - end), JoinerOf(text), params,
