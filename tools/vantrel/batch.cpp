@@ -56,44 +56,40 @@ Rule ReadRule(const BatchOptions& options, std::string& line,
   }
   const auto status = object.find("status");
   if (status != object.end() && *status != "ok") {
-    throw InputError(R"(status: only the records of a rule read whole ("ok") can be written, found )" +
-                     status->dump());
+    throw InputError(
+        R"(status: only the records of a rule read whole ("ok") can be written, found )" +
+        status->dump());
   }
   rule.combination =
       RecordsFromJson(object, options.mode, rule.defs, {"id", "status"});
   return rule;
 }
 
-std::string Head(const std::string& id, const char* status) {
-  return R"({"id":)" + id + R"(,"status":")" + status + "\"";
-}
-
 Report IdHead(const std::string& id) { return {{"id", Report::parse(id)}}; }
 
-Status Check(const BatchOptions& options, const Rule& rule,
-             std::string& out) {
+Status Check(const BatchOptions& options, const Rule& rule, std::string& out) {
   const TextCheck check = CheckText(options.kind, rule.text);
-  if (check.status == TextCheck::Status::Ok) {
-    out += Head(rule.id, "ok") + "}";
-    return kOk;
-  }
-  out += Dump(TextReport(check, rule.text, options.mode, IdHead(rule.id)));
-  return check.status == TextCheck::Status::Lossy ? kLossy : kRejected;
+  Report report = TextReport(check, rule.text, options.mode, IdHead(rule.id));
+  if (check.status == TextCheck::Status::Ok) report.erase("conditions");
+  out += Dump(report);
+  // The statuses of a check come in the same order.
+  return static_cast<Status>(check.status);
 }
 
 Status ParseRule(const BatchOptions& options, Rule& rule, std::string& out) {
   const bool ok =
       ParseText(options.kind, rule.text, rule.defs, rule.combination);
-  if (ok) {
-    out += Head(rule.id, "ok") + ",";
-  } else {
+  Report report = IdHead(rule.id);
+  report["status"] = "ok";
+  if (!ok) {
     TextCheck check;
     check.status = TextCheck::Status::Rejected;
     check.rejection = LocateRejection(rule.text, rule.defs.definitions.size());
-    out += Dump(TextReport(check, rule.text, options.mode, IdHead(rule.id)));
-    if (!options.partial) return kRejected;
-    out.back() = ',';
+    report = TextReport(check, rule.text, options.mode, std::move(report));
   }
+  out += Dump(report);
+  if (!ok && !options.partial) return kRejected;
+  out.back() = ',';
   AppendRecordMembers(out, rule.defs, rule.combination, options.mode);
   out += "}";
   return ok ? kOk : kRejected;
@@ -127,12 +123,13 @@ Status Format(const BatchOptions& options, Rule& rule, std::string& out,
   const bool tsv = options.output == Form::Tsv;
   if (text.find_first_of(tsv ? "\t\r\n" : "\r\n") != std::string::npos) {
     throw InputError(std::string("the text holds a line break") +
-                     (tsv ? " or a TAB" : "") + ", which this form cannot carry");
+                     (tsv ? " or a TAB" : "") +
+                     ", which this form cannot carry");
   }
   if (tsv) {
     const Report parsed_id = Report::parse(rule.id);
-    const std::string id = parsed_id.is_string() ? parsed_id.get<std::string>()
-                                                 : rule.id;
+    const std::string id =
+        parsed_id.is_string() ? parsed_id.get<std::string>() : rule.id;
     if (id.find_first_of("\t\r\n") != std::string::npos) {
       throw InputError("the id holds a TAB or a line break");
     }
@@ -160,9 +157,13 @@ int RunBatch(const BatchOptions& options, Input& input, Output& output,
       Rule rule = ReadRule(options, line, number);
       id = rule.id;
       switch (options.command) {
-        case Command::Check: status = Check(options, rule, out); break;
-        case Command::Parse: status = ParseRule(options, rule, out); break;
-        case Command::Format: 
+        case Command::Check:
+          status = Check(options, rule, out);
+          break;
+        case Command::Parse:
+          status = ParseRule(options, rule, out);
+          break;
+        case Command::Format:
           status = Format(options, rule, out, skip, messages);
           break;
       }
@@ -187,8 +188,9 @@ int RunBatch(const BatchOptions& options, Input& input, Output& output,
     }
   }
   constexpr std::array<const char*, 3> kCommands = {"check", "parse", "format"};
-  messages << "vantrel " << kCommands.at(static_cast<std::size_t>(options.command))
-           << ": " << number << (number == 1 ? " rule: " : " rules: ");
+  messages << "vantrel "
+           << kCommands.at(static_cast<std::size_t>(options.command)) << ": "
+           << number << (number == 1 ? " rule: " : " rules: ");
   for (std::size_t s = 0; s < counts.size(); ++s) {
     messages << counts.at(s) << " " << kStatusNames.at(s)
              << (s + 1 < counts.size() ? ", " : "\n");

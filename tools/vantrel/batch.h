@@ -32,8 +32,9 @@ struct BatchOptions {
 };
 
 // Runs the batch; `messages` gets the warnings and errors that are not in
-// the output, and the one-line summary (counts per status). Exit code 0 when every rule is ok,
-// 1 when any is lossy or rejected, 2 when any line was an error.
+// the output, and the one-line summary (counts per status). Exit code 0 when
+// every rule is ok, 1 when any is lossy or rejected, 2 when any line was an
+// error.
 int RunBatch(const BatchOptions& options, Input& input, Output& output,
              std::ostream& messages);
 

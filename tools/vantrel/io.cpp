@@ -7,9 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <iostream>
-#include <utility>
-
 #include <nlohmann/json.hpp>
+#include <utility>
 
 namespace vantrel_cli {
 namespace {

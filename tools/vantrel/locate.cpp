@@ -3,16 +3,6 @@
 #include "io.h"
 
 namespace vantrel_cli {
-namespace {
-
-constexpr std::string_view kNameMark = "--#--";
-constexpr std::string_view kOpenMark = "--{--";
-constexpr std::string_view kCloseMark = "--}--";
-constexpr std::string_view kItemSeparator = "--;--";
-constexpr std::string_view kKeySeparator = "==";
-
-}  // namespace
-
 std::string_view JoinerOf(std::string_view text) {
   if (text.find(kOrJoiner) != kNone) return kOrJoiner;
   if (text.find(kAndJoiner) != kNone) return kAndJoiner;
@@ -24,7 +14,8 @@ std::vector<Span> Pieces(std::string_view text) {
   if (joiner.empty()) return {Span{0, text.size()}};
   std::vector<Span> pieces;
   std::size_t start = 0;
-  for (std::size_t found = text.find(joiner);; found = text.find(joiner, start)) {
+  for (std::size_t found = text.find(joiner);;
+       found = text.find(joiner, start)) {
     const std::size_t end = found == kNone ? text.size() : found;
     pieces.push_back(Span{start, end - start});
     if (found == kNone) return pieces;
@@ -89,8 +80,8 @@ std::string Describe(const Rejection& rejection, std::string_view text) {
   return message + ": its parameter item " + std::to_string(rejection.item) +
          " (at byte " + std::to_string(rejection.item_span.offset) +
          ") has no \"==\" of its own: " +
-         Excerpt(text.substr(rejection.item_span.offset,
-                             rejection.item_span.size));
+         Excerpt(
+             text.substr(rejection.item_span.offset, rejection.item_span.size));
 }
 
 }  // namespace vantrel_cli

@@ -15,6 +15,12 @@ namespace vantrel_cli {
 
 inline constexpr std::string_view kOrJoiner = "@@OR@@";
 inline constexpr std::string_view kAndJoiner = "@@AND@@";
+inline constexpr std::string_view kNameMark = "--#--";
+inline constexpr std::string_view kOpenMark = "--{--";
+inline constexpr std::string_view kCloseMark = "--}--";
+inline constexpr std::string_view kItemSeparator = "--;--";
+inline constexpr std::string_view kValueSeparator = "--,--";
+inline constexpr std::string_view kKeySeparator = "==";
 inline constexpr std::size_t kNone = std::string_view::npos;
 
 struct Span {

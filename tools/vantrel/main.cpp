@@ -9,13 +9,12 @@
 // not come back unchanged (check, a batch), a record that would not read
 // back (format --strict); 2 bad usage, unreadable input, bad JSON, bytes the
 // --bytes mode cannot carry, an input line of a batch that cannot be read.
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
 #include <iostream>
 #include <map>
 #include <string>
-
-#include <CLI/CLI.hpp>
 
 #include "batch.h"
 #include "io.h"
@@ -29,24 +28,19 @@ using namespace vantrel_cli;  // NOLINT(google-build-using-namespace)
 
 enum class Detect { Auto, Text, Json };
 
-struct Options {
+struct Options : BatchOptions {
   std::string file = "-";
-  std::string output;
-  Kind kind = Kind::Func;
-  ByteMode mode = ByteMode::Utf8;
-  bool partial = false;
+  std::string output_path;
   bool newline = false;
-  bool strict = false;
   bool json_report = false;
   bool format_batch = false;
-  Form batch = Form::Lines;
-  Form to = Form::Jsonl;
   Detect detect = Detect::Auto;
 };
 
 bool LooksLikeJson(const std::string& input) {
   const std::size_t first = input.find_first_not_of(" \t\r\n");
-  return first != std::string::npos && (input[first] == '{' || input[first] == '[');
+  return first != std::string::npos &&
+         (input[first] == '{' || input[first] == '[');
 }
 
 // One final LF or CRLF ends the file; it is not part of the rule.
@@ -55,9 +49,8 @@ void DropFinalLineBreak(std::string& text) {
   if (!text.empty() && text.back() == '\r') text.pop_back();
 }
 
-AlertDefinitions ReadRecords(Input& input, const Options& o,
-                             Combination& combination) {
-  const std::string json = input.ReadAll();
+AlertDefinitions ReadRecords(const Input& input, const std::string& json,
+                             const Options& o, Combination& combination) {
   AlertDefinitions defs{};
   try {
     combination = ReadRecordsJson(json, o.mode, defs);
@@ -90,7 +83,7 @@ int RunParse(const Options& o, Input& input, Output& output) {
 
 int RunFormat(const Options& o, Input& input, Output& output) {
   Combination combination;
-  AlertDefinitions defs = ReadRecords(input, o, combination);
+  AlertDefinitions defs = ReadRecords(input, input.ReadAll(), o, combination);
   const std::vector<Problem> problems = CheckRecords(o.kind, defs, combination);
   for (const Problem& problem : problems) {
     std::cerr << "vantrel format: " << (o.strict ? "" : "warning: ")
@@ -113,24 +106,22 @@ int RunCheck(const Options& o, Input& input, Output& output) {
   std::string in = input.ReadAll();
   if (o.detect == Detect::Json ||
       (o.detect == Detect::Auto && LooksLikeJson(in))) {
-    AlertDefinitions defs{};
     Combination combination;
-    try {
-      combination = ReadRecordsJson(in, o.mode, defs);
-    } catch (const InputError& error) {
-      throw InputError(input.label() + ": " + error.what());
-    }
+    AlertDefinitions defs = ReadRecords(input, in, o, combination);
     in = std::string();
-    const std::vector<Problem> problems = CheckRecords(o.kind, defs, combination);
-    output.Write(o.json_report
-                     ? Dump(RecordsReport(problems, o.mode, Report::object()), 2) + "\n"
-                     : RecordsReportLines(problems, defs.definitions.size()));
+    const std::vector<Problem> problems =
+        CheckRecords(o.kind, defs, combination);
+    output.Write(
+        o.json_report
+            ? Dump(RecordsReport(problems, o.mode, Report::object()), 2) + "\n"
+            : RecordsReportLines(problems, defs.definitions.size()));
     return problems.empty() ? 0 : 1;
   }
   DropFinalLineBreak(in);
   const TextCheck check = CheckText(o.kind, in);
   if (o.json_report) {
-    output.Write(Dump(TextReport(check, in, o.mode, Report::object()), 2) + "\n");
+    output.Write(Dump(TextReport(check, in, o.mode, Report::object()), 2) +
+                 "\n");
   } else if (check.status == TextCheck::Status::Rejected) {
     std::cerr << "vantrel check: " << Describe(check.rejection, in) << "\n";
   } else {
@@ -140,20 +131,24 @@ int RunCheck(const Options& o, Input& input, Output& output) {
 }
 
 void AddCommon(CLI::App& command, Options& o, const char* what) {
-  command.add_option("--kind", o.kind,
-                     "Function or filter definition (the library treats both alike)")
-      ->transform(CLI::CheckedTransformer(
-          std::map<std::string, Kind>{{"func", Kind::Func}, {"filter", Kind::Filter}}))
+  command
+      .add_option(
+          "--kind", o.kind,
+          "Function or filter definition (the library treats both alike)")
+      ->transform(CLI::CheckedTransformer(std::map<std::string, Kind>{
+          {"func", Kind::Func}, {"filter", Kind::Filter}}))
       ->option_text("func|filter (default: func)");
-  command.add_option("--bytes", o.mode,
-                     "How field bytes map to JSON strings: utf8 (fields must be "
-                     "UTF-8) or latin1 (every byte is U+0000-U+00FF)")
+  command
+      .add_option("--bytes", o.mode,
+                  "How field bytes map to JSON strings: utf8 (fields must be "
+                  "UTF-8) or latin1 (every byte is U+0000-U+00FF)")
       ->transform(CLI::CheckedTransformer(std::map<std::string, ByteMode>{
           {"utf8", ByteMode::Utf8}, {"latin1", ByteMode::Latin1}}))
       ->option_text("utf8|latin1 (default: utf8)");
-  command.add_option("-o,--output", o.output,
-                     "Write to FILE instead of standard output; FILE is replaced "
-                     "only when the command completes");
+  command.add_option(
+      "-o,--output", o.output_path,
+      "Write to FILE instead of standard output; FILE is replaced "
+      "only when the command completes");
   command.add_option("file", o.file, what)->capture_default_str();
 }
 
@@ -172,35 +167,43 @@ int Main(int argc, char** argv) {
   CLI::App* parse = app.add_subcommand(
       "parse", "Read a definition text and print its records as JSON");
   AddCommon(*parse, o, "Definition text file, or - for stdin");
-  parse->add_flag("--partial", o.partial,
-                  "When a piece is rejected, still print the records read before it");
+  parse->add_flag(
+      "--partial", o.partial,
+      "When a piece is rejected, still print the records read before it");
   CLI::App* format = app.add_subcommand(
       "format", "Read records as JSON and print their definition text");
   AddCommon(*format, o, "JSON file, or - for stdin");
   format->add_flag("--newline", o.newline,
                    "End the text with a line break (none by default)");
-  format->add_flag("--strict", o.strict,
-                   "Write nothing (exit 1) when a record would not read back as given");
+  format->add_flag(
+      "--strict", o.strict,
+      "Write nothing (exit 1) when a record would not read back as given");
   format->add_flag("--batch", o.format_batch,
                    "Read one JSON object of records per line (with \"id\")");
-  format->add_option("--to", o.to, "Batch output: jsonl, lines or tsv")
+  format->add_option("--to", o.output, "Batch output: jsonl, lines or tsv")
       ->transform(CLI::CheckedTransformer(kForms))
       ->option_text("jsonl|lines|tsv (default: jsonl)");
   CLI::App* check = app.add_subcommand(
-      "check", "Check that a text comes back byte for byte, or records field by field");
+      "check",
+      "Check that a text comes back byte for byte, or records field by field");
   AddCommon(*check, o, "Definition text or JSON file, or - for stdin");
-  check->add_option("--input", o.detect,
-                    "What the input is: text, json, or auto (JSON when its first "
-                    "non-blank byte is '{' or '[')")
-      ->transform(CLI::CheckedTransformer(std::map<std::string, Detect>{
-          {"auto", Detect::Auto}, {"text", Detect::Text}, {"json", Detect::Json}}))
+  check
+      ->add_option(
+          "--input", o.detect,
+          "What the input is: text, json, or auto (JSON when its first "
+          "non-blank byte is '{' or '[')")
+      ->transform(CLI::CheckedTransformer(
+          std::map<std::string, Detect>{{"auto", Detect::Auto},
+                                        {"text", Detect::Text},
+                                        {"json", Detect::Json}}))
       ->option_text("auto|text|json (default: auto)");
   check->add_flag("--json", o.json_report, "Print the report as JSON");
   for (CLI::App* command : {parse, check}) {
-    command->add_option("--batch", o.batch,
-                            "Many rules, one per line: lines, tsv or jsonl")
-            ->transform(CLI::CheckedTransformer(kForms))
-            ->option_text("lines|tsv|jsonl");
+    command
+        ->add_option("--batch", o.input,
+                     "Many rules, one per line: lines, tsv or jsonl")
+        ->transform(CLI::CheckedTransformer(kForms))
+        ->option_text("lines|tsv|jsonl");
   }
   const CLI::Option* parse_batch = parse->get_option("--batch");
 
@@ -219,20 +222,13 @@ int Main(int argc, char** argv) {
                      check->get_option("--batch")->count() > 0;
   try {
     Input input(o.file);
-    Output output(o.output);
+    Output output(o.output_path);
     int code = 0;
     if (batch) {
-      BatchOptions options;
-      options.command = parse->parsed()    ? Command::Parse
-                        : format->parsed() ? Command::Format
-                                           : Command::Check;
-      options.kind = o.kind;
-      options.mode = o.mode;
-      options.input = o.batch;
-      options.output = o.to;
-      options.partial = o.partial;
-      options.strict = o.strict;
-      code = RunBatch(options, input, output, std::cerr);
+      o.command = parse->parsed()    ? Command::Parse
+                  : format->parsed() ? Command::Format
+                                     : Command::Check;
+      code = RunBatch(o, input, output, std::cerr);
     } else if (parse->parsed()) {
       code = RunParse(o, input, output);
     } else if (format->parsed()) {
@@ -244,7 +240,7 @@ int Main(int argc, char** argv) {
     // from a check or a batch, whose report names every rule. Standard
     // output gets what was written in any case.
     if (code == 0 || (code == 1 && (batch || check->parsed())) ||
-        o.output.empty() || o.output == "-") {
+        o.output_path.empty() || o.output_path == "-") {
       output.Commit();
     }
     return code;

@@ -100,7 +100,8 @@ void AddRecord(const Json& object, ByteMode mode, const std::string& path,
     const auto parts = Members(params[p], param_path, {"key", "values"}, {},
                                R"(an object with "key" and "values")");
     DefinitionParam& param = record.params.emplace_back();
-    param.key = Field(Need(parts[0], param_path, "key"), mode, param_path + ".key");
+    param.key =
+        Field(Need(parts[0], param_path, "key"), mode, param_path + ".key");
     const Json& values = Need(parts[1], param_path, "values");
     if (!values.is_array()) {
       Mismatch(param_path + ".values", "an array of strings", values);
@@ -116,7 +117,7 @@ void AddRecord(const Json& object, ByteMode mode, const std::string& path,
 // One open object or array of the document being read.
 struct Frame {
   bool object = false;
-  std::string member;  // objects: the member being read
+  std::string member;     // objects: the member being read
   std::size_t index = 0;  // arrays: the element being read
   std::set<std::string> seen;
 };
@@ -157,6 +158,11 @@ std::string SyntaxMessage(const Json::parse_error& error) {
 // `target` is given, takes each record of "definitions" out of the tree as
 // soon as it is complete.
 Json Parse(std::string_view text, ByteMode mode, AlertDefinitions* target) {
+  // The JSON reader takes a NUL byte for the end of its input.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    throw InputError("byte " + std::to_string(nul) +
+                     ": a NUL byte, which JSON does not allow");
+  }
   std::vector<Frame> frames;
   const Json::parser_callback_t callback =
       [&](int depth, Json::parse_event_t event, Json& parsed) {
@@ -196,7 +202,8 @@ Json Parse(std::string_view text, ByteMode mode, AlertDefinitions* target) {
 std::string JsonString(std::string_view bytes, ByteMode mode,
                        const std::string& path) {
   // Under latin1 every character above 0x7F is written as \u00XX.
-  if (mode == ByteMode::Latin1) return Json(Latin1ToUtf8(bytes)).dump(-1, ' ', true);
+  if (mode == ByteMode::Latin1)
+    return Json(Latin1ToUtf8(bytes)).dump(-1, ' ', true);
   try {
     return Json(std::string(bytes))
         .dump(-1, ' ', false, Json::error_handler_t::strict);
@@ -215,7 +222,9 @@ std::string JsonString(std::string_view bytes, ByteMode mode,
     std::size_t lead = at;
     while (lead > 0 && (byte(lead - 1) & 0xC0U) == 0x80U) --lead;
     if (lead > 0 && byte(lead - 1) >= 0xC0) {
-      const std::size_t length = byte(lead - 1) >= 0xF0 ? 4 : byte(lead - 1) >= 0xE0 ? 3 : 2;
+      const std::size_t length = byte(lead - 1) >= 0xF0   ? 4
+                                 : byte(lead - 1) >= 0xE0 ? 3
+                                                          : 2;
       if (lead - 1 + length > at) at = lead - 1;
     }
     throw InputError(path + " holds bytes that are not UTF-8 (first at byte " +
@@ -258,85 +267,75 @@ std::string Dump(const Report& report, int indent) {
   return report.dump(indent, ' ', false, Report::error_handler_t::replace);
 }
 
+namespace {
+
+// One record, with line breaks and indents (`pretty`) or on one line.
+void AppendRecord(std::string& out, const AlertDefinition& record,
+                  std::size_t r, ByteMode mode, bool pretty,
+                  const std::function<void(std::string&)>& flush) {
+  const auto pick = [pretty](const char* lines, const char* line) {
+    return pretty ? lines : line;
+  };
+  out += pick("\n    {\n      \"name\": ", "{\"name\":");
+  out += JsonString(record.name, mode, RecordPath(r) + ".name");
+  out += pick(",\n      \"detail\": ", ",\"detail\":");
+  out += JsonString(record.detail, mode, RecordPath(r) + ".detail");
+  out += pick(",\n      \"params\": [", ",\"params\":[");
+  std::size_t p = 0;
+  for (const DefinitionParam& param : record.params) {
+    if (p != 0) out += ',';
+    out += pick("\n        {\"key\": ", "{\"key\":");
+    out += JsonString(param.key, mode, ParamPath(r, p) + ".key");
+    out += pick(", \"values\": [", ",\"values\":[");
+    std::size_t v = 0;
+    for (const std::string& value : param.values) {
+      if (v != 0) out += pick(", ", ",");
+      out += JsonString(value, mode, ValuePath(r, p, v++));
+    }
+    out += "]}";
+    if (out.size() >= (1U << 16)) flush(out);
+    ++p;
+  }
+  if (pretty && p != 0) out += "\n      ";
+  out += pick("]\n    }", "]}");
+}
+
+// The records as a document with line breaks and indents (`pretty`), or as
+// the members of one JSON line.
+void AppendRecords(std::string& out, const AlertDefinitions& defs,
+                   Combination combination, ByteMode mode, bool pretty,
+                   const std::function<void(std::string&)>& flush) {
+  out += pretty ? "{\n  \"combination\": " : "\"combination\":";
+  out += combination ? std::to_string(*combination) : "null";
+  out += pretty ? ",\n  \"definitions\": [" : ",\"definitions\":[";
+  std::size_t r = 0;
+  for (const AlertDefinition& record : defs.definitions) {
+    if (r != 0) out += ',';
+    AppendRecord(out, record, r++, mode, pretty, flush);
+  }
+  if (pretty && r != 0) out += "\n  ";
+  out += pretty ? "]\n}\n" : "]";
+}
+
+}  // namespace
+
 void WriteRecordsJson(std::string& out, const AlertDefinitions& defs,
                       Combination combination, ByteMode mode,
                       const std::function<void(std::string&)>& flush) {
-  out += "{\n  \"combination\": ";
-  out += combination ? std::to_string(*combination) : "null";
-  out += ",\n  \"definitions\": [";
-  std::size_t r = 0;
-  for (const AlertDefinition& record : defs.definitions) {
-    out += r == 0 ? "\n    {\n      \"name\": " : ",\n    {\n      \"name\": ";
-    out += JsonString(record.name, mode, RecordPath(r) + ".name");
-    out += ",\n      \"detail\": ";
-    out += JsonString(record.detail, mode, RecordPath(r) + ".detail");
-    out += ",\n      \"params\": [";
-    std::size_t p = 0;
-    for (const DefinitionParam& param : record.params) {
-      out += p == 0 ? "\n        {\"key\": " : ",\n        {\"key\": ";
-      out += JsonString(param.key, mode, ParamPath(r, p) + ".key");
-      out += ", \"values\": [";
-      std::size_t v = 0;
-      for (const std::string& value : param.values) {
-        if (v != 0) out += ", ";
-        out += JsonString(value, mode, ValuePath(r, p, v++));
-      }
-      out += "]}";
-      if (out.size() >= (1U << 16)) flush(out);
-      ++p;
-    }
-    out += p == 0 ? "]\n    }" : "\n      ]\n    }";
-    ++r;
-  }
-  out += r == 0 ? "]\n}\n" : "\n  ]\n}\n";
+  AppendRecords(out, defs, combination, mode, true, flush);
 }
 
 void AppendRecordMembers(std::string& out, const AlertDefinitions& defs,
                          Combination combination, ByteMode mode) {
-  out += "\"combination\":";
-  out += combination ? std::to_string(*combination) : "null";
-  out += ",\"definitions\":[";
-  std::size_t r = 0;
-  for (const AlertDefinition& record : defs.definitions) {
-    out += r == 0 ? "{\"name\":" : ",{\"name\":";
-    out += JsonString(record.name, mode, RecordPath(r) + ".name");
-    out += ",\"detail\":";
-    out += JsonString(record.detail, mode, RecordPath(r) + ".detail");
-    out += ",\"params\":[";
-    std::size_t p = 0;
-    for (const DefinitionParam& param : record.params) {
-      out += p == 0 ? "{\"key\":" : ",{\"key\":";
-      out += JsonString(param.key, mode, ParamPath(r, p) + ".key");
-      out += ",\"values\":[";
-      std::size_t v = 0;
-      for (const std::string& value : param.values) {
-        if (v != 0) out += ",";
-        out += JsonString(value, mode, ValuePath(r, p, v++));
-      }
-      out += "]}";
-      ++p;
-    }
-    out += "]}";
-    ++r;
-  }
-  out += "]";
+  AppendRecords(out, defs, combination, mode, false, [](std::string&) {});
 }
 
 Combination ReadRecordsJson(std::string_view json, ByteMode mode,
                             AlertDefinitions& target) {
-  // The JSON reader takes a NUL byte for the end of its input.
-  if (const std::size_t nul = json.find('\0'); nul != std::string_view::npos) {
-    throw InputError("byte " + std::to_string(nul) +
-                     ": a NUL byte, which JSON does not allow");
-  }
   return RecordsFromJson(Parse(json, mode, &target), mode, target, {});
 }
 
 Json ParseLine(std::string_view line) {
-  if (const std::size_t nul = line.find('\0'); nul != std::string_view::npos) {
-    throw InputError("byte " + std::to_string(nul) +
-                     ": a NUL byte, which JSON does not allow");
-  }
   return Parse(line, ByteMode::Utf8, nullptr);
 }
 

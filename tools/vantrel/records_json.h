@@ -11,14 +11,14 @@
 #ifndef VANTREL_TOOLS_RECORDS_JSON_H_
 #define VANTREL_TOOLS_RECORDS_JSON_H_
 
+#include <vantrel/alert_definitions.h>
+
 #include <cstdint>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include <nlohmann/json.hpp>
-#include <vantrel/alert_definitions.h>
 
 namespace vantrel_cli {
 
@@ -74,8 +74,7 @@ Json ParseLine(std::string_view line);
 // "definitions[2].params[0].values[1]" and its parts.
 std::string RecordPath(std::size_t record);
 std::string ParamPath(std::size_t record, std::size_t param);
-std::string ValuePath(std::size_t record, std::size_t param,
-                      std::size_t value);
+std::string ValuePath(std::size_t record, std::size_t param, std::size_t value);
 
 }  // namespace vantrel_cli
 

@@ -27,30 +27,29 @@ constexpr std::array<Mark, 1> kDetailMarks = {{
     {"--}--", "closes the detail block, so the detail is cut there"},
 }};
 constexpr std::array<Mark, 3> kKeyMarks = {{
-    {"==", R"(separates key and values, so the key ends at the first "==" and the rest goes to the first value)"},
+    {"==",
+     R"(separates key and values, so the key ends at the first "==" and the rest goes to the first value)"},
     {"--;--", "separates parameter items, so the item ends there"},
-    {"--}--", "closes the params block, so the block ends there and the "
-              "later parameters are lost"},
+    {"--}--",
+     "closes the params block, so the block ends there and the "
+     "later parameters are lost"},
 }};
 constexpr std::array<Mark, 3> kValueMarks = {{
     {"--,--", "separates values, so the value is split there"},
-    {"--;--", "separates parameter items, so the item ends there and the "
-              "rest is read as a new item"},
-    {"--}--", "closes the params block, so the block ends there and the "
-              "later values and parameters are lost"},
+    {"--;--",
+     "separates parameter items, so the item ends there and the "
+     "rest is read as a new item"},
+    {"--}--",
+     "closes the params block, so the block ends there and the "
+     "later values and parameters are lost"},
 }};
 constexpr std::array<Mark, 2> kJoiners = {{
-    {"@@OR@@", R"(is the or-joiner: the definition text is cut into conditions at every "@@OR@@")"},
-    {"@@AND@@", R"(is the and-joiner: the definition text is cut there unless it also holds "@@OR@@")"},
+    {"@@OR@@",
+     R"(is the or-joiner: the definition text is cut into conditions at every "@@OR@@")"},
+    {"@@AND@@",
+     R"(is the and-joiner: the definition text is cut there unless it also holds "@@OR@@")"},
 }};
 constexpr std::size_t kMarkSize = 5;  // every condition mark but "=="
-constexpr std::string_view kValueSeparator = "--,--";
-constexpr std::string_view kItemSeparator = "--;--";
-constexpr std::string_view kCloseMark = "--}--";
-
-std::string InQuotes(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
-}
 
 // The causes found in one field: marks held whole, and marks formed together
 // with the mark written before it (`before`) or after it (`after`).
@@ -62,7 +61,7 @@ std::vector<std::string> CausesIn(std::string_view field,
   std::vector<std::string> causes;
   for (const Mark& joiner : kJoiners) {
     if (field.find(joiner.text) != std::string_view::npos) {
-      causes.push_back("holds " + InQuotes(joiner.text) + ", which " +
+      causes.push_back("holds " + Quote(joiner.text) + ", which " +
                        std::string(joiner.effect));
     }
   }
@@ -71,7 +70,7 @@ std::vector<std::string> CausesIn(std::string_view field,
   for (const Mark& mark : marks) {
     const std::string effect = ", which " + std::string(mark.effect);
     if (field.find(mark.text) != std::string_view::npos) {
-      causes.push_back("holds " + InQuotes(mark.text) + effect);
+      causes.push_back("holds " + Quote(mark.text) + effect);
       continue;
     }
     // An occurrence that overlaps the field without being the mark written
@@ -80,7 +79,7 @@ std::vector<std::string> CausesIn(std::string_view field,
          at = written.find(mark.text, at + 1)) {
       if (at < before.size() + field.size() &&
           at + mark.text.size() > before.size()) {
-        causes.push_back("forms " + InQuotes(mark.text) +
+        causes.push_back("forms " + Quote(mark.text) +
                          (at < before.size() ? " with the mark before it"
                                              : " with the mark after it") +
                          effect);
@@ -134,9 +133,9 @@ void AddField(std::vector<Problem>& problems, std::string path,
   for (const std::string& cause : causes) {
     joined += (joined.empty() ? "" : "; ") + cause;
   }
-  problems.push_back(Problem{std::move(path), std::move(joined), written,
-                             read != nullptr ? std::optional<std::string>(*read)
-                                             : std::nullopt});
+  problems.push_back(Problem{
+      std::move(path), std::move(joined), written,
+      read != nullptr ? std::optional<std::string>(*read) : std::nullopt});
 }
 
 void AddParam(std::size_t r, std::size_t p, const DefinitionParam& param,
@@ -160,7 +159,7 @@ void AddParam(std::size_t r, std::size_t p, const DefinitionParam& param,
   std::size_t v = 0;
   for (const std::string& value : param.values) {
     const bool last_value = v + 1 == param.values.size();
-    const std::string_view after = !last_value ? kValueSeparator
+    const std::string_view after = !last_value  ? kValueSeparator
                                    : last_param ? kCloseMark
                                                 : kItemSeparator;
     AddField(problems, ValuePath(r, p, v), value,
@@ -176,7 +175,8 @@ std::string Shape(const AlertDefinition& record, const ReadBack& back) {
     return R"(its condition text is rejected when read back (a parameter item without its own "=="))";
   }
   const std::size_t count = back.defs.definitions.size();
-  if (count != 1) return "comes back as " + std::to_string(count) + " conditions";
+  if (count != 1)
+    return "comes back as " + std::to_string(count) + " conditions";
   const std::size_t params = back.defs.definitions.front().params.size();
   if (params != record.params.size()) {
     return "comes back with " + std::to_string(params) +
@@ -190,9 +190,8 @@ std::string Shape(const AlertDefinition& record, const ReadBack& back) {
 void CheckRecord(std::size_t r, const AlertDefinition& record,
                  const ReadBack& back, std::vector<Problem>& problems) {
   const std::size_t before = problems.size();
-  const AlertDefinition* got = back.defs.definitions.empty()
-                                   ? nullptr
-                                   : &back.defs.definitions.front();
+  const AlertDefinition* got =
+      back.defs.definitions.empty() ? nullptr : &back.defs.definitions.front();
   const std::string path = RecordPath(r);
   AddField(problems, path + ".name", record.name,
            got != nullptr ? &got->name : nullptr,
@@ -229,8 +228,9 @@ std::optional<std::string> FieldHolding(const AlertDefinitions& defs,
       const auto value =
           std::find_if(param.values.begin(), param.values.end(), holds);
       if (value != param.values.end()) {
-        return ValuePath(r, p, static_cast<std::size_t>(std::distance(
-                                   param.values.begin(), value)));
+        return ValuePath(r, p,
+                         static_cast<std::size_t>(
+                             std::distance(param.values.begin(), value)));
       }
       ++p;
     }
@@ -244,15 +244,14 @@ std::string CombinationCause(const AlertDefinitions& defs,
                              std::optional<std::uint32_t> read) {
   const std::size_t count = defs.definitions.size();
   if (written && *written > 1) {
-    return "only 0 and 1 are written as a joiner; " +
-           std::to_string(*written) +
+    return "only 0 and 1 are written as a joiner; " + std::to_string(*written) +
            " is written as two blanks, and a text without a joiner leaves "
            "combination untouched";
   }
   if (read) {
     const std::string_view joiner = *read == 0 ? kOrJoiner : kAndJoiner;
     if (auto path = FieldHolding(defs, joiner)) {
-      return *path + " holds " + InQuotes(joiner) +
+      return *path + " holds " + Quote(joiner) +
              ", which the reader takes for the joiner";
     }
   }
@@ -268,23 +267,25 @@ std::string CombinationCause(const AlertDefinitions& defs,
 std::string CountCause(const AlertDefinitions& defs,
                        std::optional<std::uint32_t> combination,
                        const ReadBack& back) {
-  std::string cause = std::to_string(defs.definitions.size()) +
-                      " conditions written, " +
-                      std::to_string(back.defs.definitions.size()) +
-                      " read back";
+  std::string cause =
+      std::to_string(defs.definitions.size()) + " conditions written, " +
+      std::to_string(back.defs.definitions.size()) + " read back";
   if (defs.definitions.empty()) {
-    return cause + ": no conditions are written as the empty text, which "
-                   "reads as one empty condition";
+    return cause +
+           ": no conditions are written as the empty text, which "
+           "reads as one empty condition";
   }
   if (combination && *combination <= 1) {
     return back.ok ? cause : cause + ": the text is rejected when read back";
   }
-  cause += ": without a joiner the conditions run together into one "
-           "condition text and the reader takes the first condition from it";
+  cause +=
+      ": without a joiner the conditions run together into one "
+      "condition text and the reader takes the first condition from it";
   if (!back.ok && defs.definitions.front().params.empty()) {
-    cause += "; here the text is rejected, because the first condition has "
-             "no params block and the next condition's detail block is taken "
-             "for it";
+    cause +=
+        "; here the text is rejected, because the first condition has "
+        "no params block and the next condition's detail block is taken "
+        "for it";
   } else if (!back.ok) {
     cause += "; here the text is rejected";
   }
@@ -307,10 +308,9 @@ std::string DroppedTail(std::string_view rest, std::string_view joiner,
                   "rule per line)"
                 : "");
   }
-  const bool field_marks = rest.find("--}--") != kNone ||
-                           rest.find("==") != kNone ||
-                           rest.find("--;--") != kNone ||
-                           rest.find("--,--") != kNone;
+  const bool field_marks =
+      rest.find("--}--") != kNone || rest.find("==") != kNone ||
+      rest.find("--;--") != kNone || rest.find("--,--") != kNone;
   if (params && field_marks) {
     return R"(a parameter or value after a closing mark "--}--" inside a field of )" +
            condition + " is lost";
@@ -327,18 +327,24 @@ void EdgeNotes(Span span, std::size_t i, std::size_t count, bool blank_before,
   const std::size_t lead = span.offset + (blank_before ? 1 : 0);
   const std::string each_side = "; the writer puts one on each side";
   if (i > 0 && !blank_before) {
-    causes.push_back({"no blank after the joiner before " + condition + each_side,
-                      span.offset, 0});
+    causes.push_back(
+        {"no blank after the joiner before " + condition + each_side,
+         span.offset, 0});
   }
   if (i + 1 < count && !blank_after) {
-    causes.push_back({"no blank before the joiner after " + condition + each_side,
-                      span.offset + span.size, 0});
+    causes.push_back(
+        {"no blank before the joiner after " + condition + each_side,
+         span.offset + span.size, 0});
   }
   if (m.name_close == kNone) {
-    causes.push_back({condition + R"( has no name marks; "--#----#--" is written)", lead, 0});
+    causes.push_back(
+        {condition + R"( has no name marks; "--#----#--" is written)", lead,
+         0});
   }
   if (m.detail_close == kNone) {
-    causes.push_back({condition + R"( has no detail block; "--{----}--" is written)", lead, 0});
+    causes.push_back(
+        {condition + R"( has no detail block; "--{----}--" is written)", lead,
+         0});
   }
 }
 
@@ -359,9 +365,10 @@ void PieceCauses(std::string_view text, const std::vector<Span>& pieces,
   const bool params = m.params_close != kNone;
   if (!name && !detail && !params) {
     add(0, piece.size(),
-        condition + " holds no complete name, detail or params marks: "
-                          "it reads as an empty condition, and its " +
-                  std::to_string(piece.size()) + " bytes are dropped");
+        condition +
+            " holds no complete name, detail or params marks: "
+            "it reads as an empty condition, and its " +
+            std::to_string(piece.size()) + " bytes are dropped");
     return;
   }
   const bool blank_before = i > 0 && piece.front() == ' ';
@@ -369,9 +376,12 @@ void PieceCauses(std::string_view text, const std::vector<Span>& pieces,
   EdgeNotes(span, i, pieces.size(), blank_before, blank_after, m, causes);
   const std::size_t lead = blank_before ? 1 : 0;
   const std::size_t tail = piece.size() - (blank_after ? 1 : 0);
-  const std::size_t start = name ? m.name_open : detail ? m.detail_open : m.params_open;
+  const std::size_t start = name     ? m.name_open
+                            : detail ? m.detail_open
+                                     : m.params_open;
   if (start > lead) {
-    add(lead, start, "text before the first mark of " + condition + " is dropped");
+    add(lead, start,
+        "text before the first mark of " + condition + " is dropped");
   }
   if (name && detail && m.detail_open > m.name_close + kMarkSize) {
     add(m.name_close + kMarkSize, m.detail_open,
@@ -446,7 +456,8 @@ std::vector<Problem> CheckRecords(Kind kind, AlertDefinitions& defs,
   defs.combination = kept;
   if (records_survive &&
       (!back.ok || back.defs.definitions.size() != defs.definitions.size())) {
-    problems.push_back(Problem{"definitions", CountCause(defs, combination, back),
+    problems.push_back(Problem{"definitions",
+                               CountCause(defs, combination, back),
                                std::nullopt, std::nullopt});
   }
   if (back.combination != combination) {
@@ -486,35 +497,39 @@ TextCheck CheckText(Kind kind, const std::string& text) {
 }
 
 std::string TextReportLines(const TextCheck& check, std::string_view text) {
-  const std::string conditions = std::to_string(check.conditions) +
-                                 (check.conditions == 1 ? " condition" : " conditions");
+  const std::string conditions =
+      std::to_string(check.conditions) +
+      (check.conditions == 1 ? " condition" : " conditions");
   if (check.status == TextCheck::Status::Ok) {
     return "ok: the text comes back byte for byte (" + conditions + ")\n";
   }
   const auto window = [](std::string_view bytes, std::size_t at) {
     const std::string_view shown = Around(bytes, at);
-    const std::size_t from = shown.empty() ? at : static_cast<std::size_t>(shown.data() - bytes.data());
+    const std::size_t from =
+        shown.empty() ? at
+                      : static_cast<std::size_t>(shown.data() - bytes.data());
     return (from > 0 ? "..." : "") + Quote(shown) +
            (from + shown.size() < bytes.size() ? "..." : "");
   };
-  std::string out = "lossy: the text does not come back byte for byte (" +
-                    conditions + " read)\n  first difference at byte " +
-                    std::to_string(check.difference) + " (the text has " +
-                    std::to_string(text.size()) + " bytes, written back " +
-                    std::to_string(check.written.size()) + ")\n  text:    " +
-                    window(text, check.difference) + "\n  written: " +
-                    window(check.written, check.difference) + "\n";
+  std::string out =
+      "lossy: the text does not come back byte for byte (" + conditions +
+      " read)\n  first difference at byte " + std::to_string(check.difference) +
+      " (the text has " + std::to_string(text.size()) +
+      " bytes, written back " + std::to_string(check.written.size()) +
+      ")\n  text:    " + window(text, check.difference) +
+      "\n  written: " + window(check.written, check.difference) + "\n";
   for (const Cause& cause : check.causes) {
-    out += cause.size <= 1 ? "  at byte " + std::to_string(cause.offset)
-                           : "  bytes " + std::to_string(cause.offset) + " to " +
-                                 std::to_string(cause.offset + cause.size - 1);
+    out += cause.size <= 1
+               ? "  at byte " + std::to_string(cause.offset)
+               : "  bytes " + std::to_string(cause.offset) + " to " +
+                     std::to_string(cause.offset + cause.size - 1);
     out += ": " + cause.what + "\n";
   }
   return out;
 }
 
-Report TextReport(const TextCheck& check, std::string_view text,
-                  ByteMode mode, Report head) {
+Report TextReport(const TextCheck& check, std::string_view text, ByteMode mode,
+                  Report head) {
   Report report = std::move(head);
   if (check.status == TextCheck::Status::Rejected) {
     const Rejection& r = check.rejection;
@@ -534,7 +549,9 @@ Report TextReport(const TextCheck& check, std::string_view text,
   const auto window = [&](std::string_view bytes) {
     const std::string_view shown = Around(bytes, check.difference);
     Report part;
-    part["from"] = shown.empty() ? check.difference : static_cast<std::size_t>(shown.data() - bytes.data());
+    part["from"] = shown.empty()
+                       ? check.difference
+                       : static_cast<std::size_t>(shown.data() - bytes.data());
     part["bytes"] = ReportString(shown, mode);
     part["size"] = bytes.size();
     return part;
@@ -585,14 +602,16 @@ Report RecordsReport(const std::vector<Problem>& problems, ByteMode mode,
   Report list = Report::array();
   for (const Problem& problem : problems) {
     Report item = {{"path", problem.path}, {"cause", problem.cause}};
-    for (const auto& [name, value] : {std::pair{"written", &problem.written},
-                                      std::pair{"read_back", &problem.read_back}}) {
+    for (const auto& [name, value] :
+         {std::pair{"written", &problem.written},
+          std::pair{"read_back", &problem.read_back}}) {
       if (!*value) {
         item[name] = nullptr;
       } else if (problem.path == "combination") {
         item[name] = Report::parse(**value);
       } else {
-        item[name] = ReportString(std::string_view(**value).substr(0, kExcerptBytes), mode);
+        item[name] = ReportString(
+            std::string_view(**value).substr(0, kExcerptBytes), mode);
         if ((*value)->size() > kExcerptBytes) {
           item[std::string(name) + "_bytes"] = (*value)->size();
         }

@@ -8,13 +8,13 @@
 #ifndef VANTREL_TOOLS_ROUND_TRIP_H_
 #define VANTREL_TOOLS_ROUND_TRIP_H_
 
+#include <vantrel/alert_definitions.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <vantrel/alert_definitions.h>
 
 #include "locate.h"
 #include "records_json.h"
@@ -47,10 +47,10 @@ struct Cause {
 struct TextCheck {
   enum class Status { Ok, Lossy, Rejected } status = Status::Ok;
   std::size_t conditions = 0;
-  Rejection rejection;           // Rejected
-  std::size_t difference = 0;    // Lossy: the first byte that differs
-  std::string written;           // Lossy: what the library writes back
-  std::vector<Cause> causes;     // Lossy: the reasons found
+  Rejection rejection;         // Rejected
+  std::size_t difference = 0;  // Lossy: the first byte that differs
+  std::string written;         // Lossy: what the library writes back
+  std::vector<Cause> causes;   // Lossy: the reasons found
 };
 
 TextCheck CheckText(Kind kind, const std::string& text);
@@ -75,8 +75,8 @@ std::vector<Problem> CheckRecords(Kind kind, AlertDefinitions& defs,
 // The reports of both checks, as lines for people and as JSON. `head`
 // holds the members that come first (a batch line's "id").
 std::string TextReportLines(const TextCheck& check, std::string_view text);
-Report TextReport(const TextCheck& check, std::string_view text,
-                  ByteMode mode, Report head);
+Report TextReport(const TextCheck& check, std::string_view text, ByteMode mode,
+                  Report head);
 std::string RecordsReportLines(const std::vector<Problem>& problems,
                                std::size_t records);
 Report RecordsReport(const std::vector<Problem>& problems, ByteMode mode,
