@@ -15,11 +15,14 @@ namespace codec_internal {
 // (vocabulary.h). Knowing the length lets the writers copy a mark as a
 // fixed-size block, a few moves instead of a call to memcpy, and count it as
 // a constant; the readers search for it as a string_view.
+//
+// A plain aggregate, so that the set of marks (ConditionMarks) is
+// brace-initialised from the constants.
 template <std::size_t N>
 struct Mark {
-  const char* data;
+  const char* data;  // NOLINT(misc-non-private-member-variables-in-classes)
 
-  static constexpr std::size_t size() noexcept { return N; }
+  constexpr std::size_t size() const noexcept { return N; }
   operator std::string_view() const noexcept { return {data, N}; }
 };
 

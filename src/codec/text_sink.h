@@ -27,7 +27,7 @@ class SizeSink {
   }
   void Put(std::string_view bytes) noexcept { Add(bytes.size()); }
   template <std::size_t N>
-  void PutMark(Mark<N>) noexcept {
+  void PutMark(Mark<N> /*mark*/) noexcept {
     Add(N);
   }
   std::size_t size() const noexcept { return size_; }
