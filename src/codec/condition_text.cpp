@@ -1,5 +1,6 @@
 #include "condition_text.h"
 
+#include <cstring>
 #include <list>
 
 #include "mark_search.h"
@@ -10,8 +11,6 @@ namespace vantrel {
 namespace {
 
 using codec_internal::FindMark;
-using codec_internal::FindMarkStartingBefore;
-using codec_internal::FindMarkWithin;
 using codec_internal::kNotFound;
 
 // The text from `from` up to `to`. When `to` lies before `from`, which
@@ -22,41 +21,96 @@ std::string_view Cut(std::string_view text, std::size_t from,
   return to >= from ? text.substr(from, to - from) : text.substr(from);
 }
 
-// Reads the items of a params block whose first item starts at `b` and whose
-// closing mark starts at `close`. Each item runs to the next item separator
-// that begins before `close`, or to `close`; its key runs to its first "=="
-// at or after the item's second byte, and its values are cut at every value
-// separator inside the item. Every search stays within the stretch in which
-// a hit can count, so the whole block is read in one pass.
+// The reading of a params block in one forward walk.
+//
+// An item runs from `b` to the first item separator that begins at or after
+// b + 1 and before the block's closing mark, or to the closing mark; call
+// that end x. Its key runs from b to its first key separator at or after
+// b + 1, which must end by x; its values are cut at the value separators
+// that follow, each searched for from the end of the one before and counted
+// only when it ends by x.
+//
+// Rather than searching each item for each mark, the walk visits, in order,
+// every byte of the block that is the middle byte (the anchor) of an item,
+// key or value separator, checks whether the mark is really there, and
+// keeps the state of the item it is in. Two things about the marks make one
+// walk enough:
+//   - a mark that begins before x has its anchor before x's anchor, so by
+//     the time the walk reaches x it has seen every mark of the item;
+//   - x is the start of an item separator or of the closing mark, which
+//     begin with '-', so a key separator ("==") that begins before x also
+//     ends by x; a value separator can run past x, so the last one found is
+//     held until the item's end is known.
 bool ReadParams(std::string_view text, const ConditionMarks& marks,
-                std::size_t b, std::size_t close,
+                std::size_t first_item, std::size_t close,
                 std::list<DefinitionParam>& params) {
-  for (;;) {
-    const std::size_t s =
-        FindMarkStartingBefore(text, b + 1, close, marks.item_sep);
-    const bool last = s == kNotFound;
-    const std::size_t x = last ? close : s;
+  const char* const base = text.data();
+  const std::size_t item_size = marks.item_sep.size();
+  const std::size_t key_size = marks.key_sep.size();
+  const std::size_t value_size = marks.value_sep.size();
+  const char item_anchor = marks.item_sep.data[item_size / 2];
+  const char key_anchor = marks.key_sep.data[key_size / 2];
+  const char value_anchor = marks.value_sep.data[value_size / 2];
 
-    const std::size_t e = FindMarkWithin(text, b + 1, x, marks.key_sep);
-    if (e == kNotFound) return false;
+  std::size_t item = first_item;        // where the current item begins
+  DefinitionParam* param = nullptr;     // its parameter, once its key is read
+  std::size_t value = 0;                // where its current value begins
+  std::size_t held = kNotFound;         // a value separator not yet counted
 
-    // The parameter is built in a list of its own and spliced in once
-    // complete, so `params` never holds a half-read item.
-    std::list<DefinitionParam> staged;
-    DefinitionParam& param = staged.emplace_back();
-    param.key.assign(text.substr(b, e - b));
-    std::size_t v = e + marks.key_sep.size();
-    for (std::size_t m = FindMarkWithin(text, v, x, marks.value_sep);
-         m != kNotFound; m = FindMarkWithin(text, v, x, marks.value_sep)) {
-      param.values.emplace_back(text.substr(v, m - v));
-      v = m + marks.value_sep.size();
+  // Ends the current item at `x`; false when it has no key separator.
+  auto end_item = [&](std::size_t x) {
+    if (param == nullptr) return false;
+    if (held != kNotFound && held + value_size <= x) {
+      param->values.emplace_back(base + value, held - value);
+      value = held + value_size;
     }
-    param.values.emplace_back(text.substr(v, x - v));
-    params.splice(params.end(), staged);
+    param->values.emplace_back(base + value, x - value);
+    param = nullptr;
+    held = kNotFound;
+    return true;
+  };
 
-    if (last) return true;
-    b = s + marks.item_sep.size();
-  }
+  // Anchors lie after the first byte of the block and are the middle bytes
+  // of their marks, and the block ends with a mark of five bytes, so none
+  // of the starts below wraps and every mark tested lies inside the text.
+  const bool read = codec_internal::ForEachOf(
+      text, item + 1, close, item_anchor, key_anchor, value_anchor,
+      [&](std::size_t anchor) {
+        const char byte = base[anchor];
+        if (byte == item_anchor) {
+          const std::size_t sep = anchor - item_size / 2;
+          if (sep > item &&
+              std::memcmp(base + sep, marks.item_sep.data, item_size) == 0) {
+            if (!end_item(sep)) return false;
+            item = sep + item_size;
+          }
+        } else if (param == nullptr) {
+          const std::size_t key_end = anchor - key_size / 2;
+          if (byte == key_anchor && key_end > item &&
+              std::memcmp(base + key_end, marks.key_sep.data, key_size) ==
+                  0) {
+            param = &params.emplace_back();
+            param->key.assign(base + item, key_end - item);
+            value = key_end + key_size;
+          }
+        } else if (byte == value_anchor) {
+          const std::size_t sep = anchor - value_size / 2;
+          if (sep >= value && std::memcmp(base + sep, marks.value_sep.data,
+                                          value_size) == 0) {
+            if (held == kNotFound) {
+              held = sep;
+            } else if (sep >= held + value_size) {
+              // The held separator ends before this one begins, so inside
+              // the item.
+              param->values.emplace_back(base + value, held - value);
+              value = held + value_size;
+              held = sep;
+            }
+          }
+        }
+        return true;
+      });
+  return read && end_item(close);
 }
 
 }  // namespace

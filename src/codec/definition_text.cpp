@@ -28,16 +28,22 @@ constexpr std::string_view kAndSeparator = " @@AND@@ ";
 constexpr std::string_view kOrSeparator = " @@OR@@ ";
 constexpr std::string_view kBareSeparator = "  ";
 
-// Reads one piece into a record of its own and, when the piece is accepted,
-// splices that record onto the end of `definitions`. Splicing moves no
-// record and cannot fail, so `definitions` gains one complete record or
-// stays as it was, even when reading the piece throws.
+// Reads one piece into a new record at the end of `definitions`, which
+// keeps it only when the piece is accepted: a rejected piece, or an error
+// thrown while reading it, takes the record away again, so `definitions`
+// gains one complete record or stays as it was.
 bool ReadPiece(std::string_view piece,
                std::list<AlertDefinition>& definitions) {
-  std::list<AlertDefinition> staged;
-  if (!ReadConditionText(piece, staged.emplace_back())) return false;
-  definitions.splice(definitions.end(), staged);
-  return true;
+  AlertDefinition& record = definitions.emplace_back();
+  struct TakenBackUnlessKept {
+    std::list<AlertDefinition>& list;
+    bool keep = false;
+    ~TakenBackUnlessKept() {
+      if (!keep) list.pop_back();
+    }
+  } guard{definitions};
+  guard.keep = ReadConditionText(piece, record);
+  return guard.keep;
 }
 
 std::string_view SeparatorFor(std::uint32_t combination) noexcept {
