@@ -1,6 +1,7 @@
 #include "definition_text.h"
 
 #include <cassert>
+#include <cstring>
 #include <list>
 #include <string_view>
 
@@ -66,6 +67,42 @@ void PutDefinitionText(Sink& sink, const AlertDefinitions& source,
   }
 }
 
+// What one scan of a definition text over its '@' bytes finds: the first
+// or-joiner, and, until then, the first and-joiners at which an and-joined
+// text is cut (each at or after the end of the one before, as the cutting
+// takes them), up to kKept of them. A typical rule has a few conditions, so
+// its and-joiners are all found in the same pass as the or-joiner search.
+struct JoinerScan {
+  static constexpr std::size_t kKept = 8;
+  std::size_t first_or = kNotFound;
+  std::size_t and_count = 0;
+  std::size_t ands[kKept] = {};
+};
+
+JoinerScan ScanJoiners(std::string_view text) {
+  JoinerScan scan;
+  std::size_t and_from = 0;
+  const auto joiner_at = [text](std::size_t at, std::string_view joiner) {
+    return joiner.size() <= text.size() - at &&
+           std::memcmp(text.data() + at, joiner.data(), joiner.size()) == 0;
+  };
+  codec_internal::ForEachOf(
+      text, 0, text.size(), kOrJoiner[0], kAndJoiner[0], kAndJoiner[0],
+      [&](std::size_t at) {
+        if (joiner_at(at, kOrJoiner)) {
+          scan.first_or = at;
+          return false;
+        }
+        if (scan.and_count < JoinerScan::kKept && at >= and_from &&
+            joiner_at(at, kAndJoiner)) {
+          scan.ands[scan.and_count++] = at;
+          and_from = at + kAndJoiner.size();
+        }
+        return true;
+      });
+  return scan;
+}
+
 }  // namespace
 
 bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
@@ -73,14 +110,19 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
 
   // The or-joiner wins wherever it stands; "@@AND@@" is then ordinary text
   // inside the pieces.
+  const JoinerScan scan = ScanJoiners(whole);
   std::string_view joiner = kOrJoiner;
-  std::size_t found = FindMark(whole, 0, kOrJoiner);
+  std::size_t found = scan.first_or;
+  // The cuts that the scan found already: none for the or-joiner.
+  const std::size_t* kept = nullptr;
+  const std::size_t* const kept_end = scan.ands + scan.and_count;
   if (found != kNotFound) {
     target.combination = kOrCombination;
   } else {
+    if (scan.and_count == 0) return ReadPiece(whole, target.definitions);
     joiner = kAndJoiner;
-    found = FindMark(whole, 0, kAndJoiner);
-    if (found == kNotFound) return ReadPiece(whole, target.definitions);
+    kept = scan.ands;
+    found = *kept++;
     target.combination = kAndCombination;
   }
 
@@ -92,7 +134,13 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
       return false;
     }
     start = found + joiner.size();
-    found = FindMark(whole, start, joiner);
+    if (kept != nullptr && kept != kept_end) {
+      found = *kept++;
+    } else if (kept != nullptr && scan.and_count < JoinerScan::kKept) {
+      found = kNotFound;  // the scan saw every and-joiner
+    } else {
+      found = FindMark(whole, start, joiner);
+    }
     if (found == kNotFound) {
       return ReadPiece(whole.substr(start), target.definitions);
     }

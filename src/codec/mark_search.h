@@ -24,6 +24,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "mark_copy.h"
+
 #if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
 #define VANTREL_MARK_SEARCH_SSE2 1
 #include <emmintrin.h>
@@ -193,6 +195,44 @@ inline std::size_t FindMarkEndingBy(std::string_view text, std::size_t from,
 inline std::size_t FindMark(std::string_view text, std::size_t from,
                             std::string_view mark) noexcept {
   return FindMarkEndingBy(text, from, text.size(), mark);
+}
+
+// FindMark for a mark whose length is known when the library is compiled,
+// as the marks of a condition text are. Same result; what differs is the
+// cost of a search that ends within sixteen bytes, which is what most of
+// the searches for the name and the blocks of a condition are: one load, one
+// compare and a fixed-size comparison of the mark.
+template <std::size_t N>
+inline std::size_t FindMark(std::string_view text, std::size_t from,
+                            Mark<N> mark) noexcept {
+  static_assert(N > 0, "marks are not empty");
+  constexpr std::size_t kAnchor = N / 2;
+  const std::size_t size = text.size();
+  if (from >= size || N > size - from) return kNotFound;
+#if VANTREL_MARK_SEARCH_SSE2
+  constexpr std::size_t kWidth = 16;
+  if (size >= kWidth) {
+    // The anchors of hits lie in [first, last]; look at the window of
+    // sixteen bytes that starts at `first`, or ends where the text ends.
+    const std::size_t first = from + kAnchor;
+    const std::size_t last = size - N + kAnchor;
+    const std::size_t at = first < size - kWidth ? first : size - kWidth;
+    const __m128i bytes = _mm_loadu_si128(
+        reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
+    unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_cmpeq_epi8(bytes, _mm_set1_epi8(mark.data[kAnchor]))));
+    for (hits &= 0xFFFFu << (first - at); hits != 0; hits &= hits - 1u) {
+      const std::size_t anchor = at + LowestSetBit(hits);
+      if (anchor > last) return kNotFound;
+      if (std::memcmp(text.data() + anchor - kAnchor, mark.data, N) == 0) {
+        return anchor - kAnchor;
+      }
+    }
+    if (at + kWidth > last) return kNotFound;
+    from = at + kWidth - kAnchor;
+  }
+#endif
+  return FindMarkEndingBy(text, from, size, mark);
 }
 
 // Like FindMark, but only a mark that begins before `limit` counts (it may
