@@ -12,7 +12,6 @@
 namespace vantrel {
 namespace {
 
-using codec_internal::FindMark;
 using codec_internal::kNotFound;
 
 // The joiners are the definition text's own; they are not read from the
@@ -139,7 +138,10 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
     } else if (kept != nullptr && scan.and_count < JoinerScan::kKept) {
       found = kNotFound;  // the scan saw every and-joiner
     } else {
-      found = FindMark(whole, start, joiner);
+      // Joiners begin with '@', which rule texts hardly hold elsewhere; their
+      // middle bytes are capitals, which names are full of.
+      found = codec_internal::FindMarkAnchoredAt(whole, start, whole.size(),
+                                                 joiner, 0);
     }
     if (found == kNotFound) {
       return ReadPiece(whole.substr(start), target.definitions);

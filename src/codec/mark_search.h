@@ -163,14 +163,14 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to,
 // The lowest position p >= from at which `text` continues with `mark` and
 // the mark ends at or before `end` (at most the size of `text`); kNotFound
 // when there is none. Bytes past `end` are never part of a hit, but the
-// search may read them.
-inline std::size_t FindMarkEndingBy(std::string_view text, std::size_t from,
-                                    std::size_t end,
-                                    std::string_view mark) noexcept {
+// search may read them. The search looks for the mark's byte at index
+// `anchor` and compares the whole mark only where it finds that byte.
+inline std::size_t FindMarkAnchoredAt(std::string_view text, std::size_t from,
+                                      std::size_t end, std::string_view mark,
+                                      std::size_t anchor) noexcept {
   const std::size_t m = mark.size();
   if (from >= end || m > end - from) return kNotFound;
   if (m == 0) return from;
-  const std::size_t anchor = m / 2;
   const char anchor_byte = mark[anchor];
   // The anchor of a hit lies in [from + anchor, end - m + anchor].
   std::size_t p = from + anchor;
@@ -182,6 +182,13 @@ inline std::size_t FindMarkEndingBy(std::string_view text, std::size_t from,
     if (MarkAt(text.data() + start, mark.data(), m)) return start;
     p = anchor_at + 1;
   }
+}
+
+// FindMarkAnchoredAt with the mark's middle byte as the anchor.
+inline std::size_t FindMarkEndingBy(std::string_view text, std::size_t from,
+                                    std::size_t end,
+                                    std::string_view mark) noexcept {
+  return FindMarkAnchoredAt(text, from, end, mark, mark.size() / 2);
 }
 
 // The lowest position p >= from at which `text` continues with `mark`, the
