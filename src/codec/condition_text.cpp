@@ -52,10 +52,10 @@ bool ReadParams(std::string_view text, const ConditionMarks& marks,
   const char key_anchor = marks.key_sep.data[key_size / 2];
   const char value_anchor = marks.value_sep.data[value_size / 2];
 
-  std::size_t item = first_item;        // where the current item begins
-  DefinitionParam* param = nullptr;     // its parameter, once its key is read
-  std::size_t value = 0;                // where its current value begins
-  std::size_t held = kNotFound;         // a value separator not yet counted
+  std::size_t item = first_item;     // where the current item begins
+  DefinitionParam* param = nullptr;  // its parameter, once its key is read
+  std::size_t value = 0;             // where its current value begins
+  std::size_t held = kNotFound;      // a value separator not yet counted
 
   // Ends the current item at `x`; false when it has no key separator.
   auto end_item = [&](std::size_t x) {
@@ -87,16 +87,15 @@ bool ReadParams(std::string_view text, const ConditionMarks& marks,
         } else if (param == nullptr) {
           const std::size_t key_end = anchor - key_size / 2;
           if (byte == key_anchor && key_end > item &&
-              std::memcmp(base + key_end, marks.key_sep.data, key_size) ==
-                  0) {
+              std::memcmp(base + key_end, marks.key_sep.data, key_size) == 0) {
             param = &params.emplace_back();
             param->key.assign(base + item, key_end - item);
             value = key_end + key_size;
           }
         } else if (byte == value_anchor) {
           const std::size_t sep = anchor - value_size / 2;
-          if (sep >= value && std::memcmp(base + sep, marks.value_sep.data,
-                                          value_size) == 0) {
+          if (sep >= value &&
+              std::memcmp(base + sep, marks.value_sep.data, value_size) == 0) {
             if (held == kNotFound) {
               held = sep;
             } else if (sep >= held + value_size) {

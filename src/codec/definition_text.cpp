@@ -85,20 +85,19 @@ JoinerScan ScanJoiners(std::string_view text) {
     return joiner.size() <= text.size() - at &&
            std::memcmp(text.data() + at, joiner.data(), joiner.size()) == 0;
   };
-  codec_internal::ForEachOf(
-      text, 0, text.size(), kOrJoiner[0], kAndJoiner[0], kAndJoiner[0],
-      [&](std::size_t at) {
-        if (joiner_at(at, kOrJoiner)) {
-          scan.first_or = at;
-          return false;
-        }
-        if (scan.and_count < JoinerScan::kKept && at >= and_from &&
-            joiner_at(at, kAndJoiner)) {
-          scan.ands[scan.and_count++] = at;
-          and_from = at + kAndJoiner.size();
-        }
-        return true;
-      });
+  codec_internal::ForEachOf(text, 0, text.size(), kOrJoiner[0], kAndJoiner[0],
+                            kAndJoiner[0], [&](std::size_t at) {
+                              if (joiner_at(at, kOrJoiner)) {
+                                scan.first_or = at;
+                                return false;
+                              }
+                              if (scan.and_count < JoinerScan::kKept &&
+                                  at >= and_from && joiner_at(at, kAndJoiner)) {
+                                scan.ands[scan.and_count++] = at;
+                                and_from = at + kAndJoiner.size();
+                              }
+                              return true;
+                            });
   return scan;
 }
 

@@ -1,21 +1,21 @@
-// Searching a text for a mark.
+// Searching a text for marks.
 //
 // Rule texts are full of '-': it makes up four bytes of every five-byte mark
 // ("--#--", "--{--", ...), and fields may hold runs of it. A search that
 // scanned for a mark's first byte would stop at every '-' of a text such as
-// "-----------", so this one scans for the mark's middle byte (its anchor:
-// '#' of "--#--", 'R' of "@@OR@@", the second '=' of "==") and only then
-// compares the whole mark. Each position is still looked at a bounded number
-// of times, so the search is linear in the length searched.
+// "-----------", so these scan for one byte of the mark that is not '-' (its
+// anchor: '#' of "--#--", the second '=' of "==", '@' of a joiner) and only
+// then compare the whole mark. Each position is still looked at a bounded
+// number of times, so every search is linear in the length it looks at.
 //
-// Marks of a condition text are usually a few bytes apart, and a condition
-// costs about ten searches, so what a search costs to start matters as much
-// as what it costs per byte. Where the processor has SSE2 (every x86-64
-// processor), the anchor is looked for sixteen bytes at a time with plain
-// loads that stay inside the text: a search that ends within sixteen bytes,
-// which most do, is one load and one compare, and a long stretch costs about
-// a third of an instruction per byte. Elsewhere, and in texts shorter than
-// sixteen bytes, the anchor is looked for byte by byte.
+// The marks of a condition text are usually a few bytes apart, so what a
+// search costs to start matters as much as what it costs per byte. Where
+// the processor has SSE2 (every x86-64 processor), the first sixteen bytes
+// are compared at once, with loads that stay inside the text; a longer
+// stretch goes on to memchr. ForEachOf, for walks that want every anchor of
+// a stretch rather than the first, compares sixteen bytes at a time all the
+// way. Elsewhere, and in texts shorter than sixteen bytes, bytes are looked
+// at one by one.
 
 #ifndef VANTREL_SRC_CODEC_MARK_SEARCH_H_
 #define VANTREL_SRC_CODEC_MARK_SEARCH_H_
@@ -73,8 +73,9 @@ inline unsigned LowestSetBit(unsigned bits) noexcept {
 // `to` is at most the size of `text`.
 //
 // Where the processor has SSE2 and the text is at least sixteen bytes long,
-// the first sixteen bytes are looked at together, one at a time otherwise; the rest of a longer stretch goes to memchr, which is fast per
-// byte but costs more to start than a short search costs in all.
+// the first sixteen bytes are looked at together, one at a time otherwise; the
+// rest of a longer stretch goes to memchr, which is fast per byte but costs
+// more to start than a short search costs in all.
 inline std::size_t FindByte(std::string_view text, std::size_t from,
                             std::size_t to, char byte) noexcept {
   constexpr std::size_t kWidth = 16;
@@ -120,8 +121,8 @@ inline std::size_t FindByte(std::string_view text, std::size_t from,
 // Where the processor has SSE2 and the text is at least sixteen bytes long,
 // sixteen bytes are looked at together, in windows placed as in FindByte.
 template <typename Visit>
-bool ForEachOf(std::string_view text, std::size_t from, std::size_t to,
-               char x, char y, char z, Visit visit) {
+bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
+               char y, char z, Visit visit) {
 #if VANTREL_MARK_SEARCH_SSE2
   constexpr std::size_t kWidth = 16;
   if (text.size() >= kWidth) {
@@ -131,10 +132,9 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to,
     auto hits_at = [&](std::size_t at) {
       const __m128i bytes = _mm_loadu_si128(
           reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
-      const __m128i found =
-          _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, xs),
-                                    _mm_cmpeq_epi8(bytes, ys)),
-                       _mm_cmpeq_epi8(bytes, zs));
+      const __m128i found = _mm_or_si128(
+          _mm_or_si128(_mm_cmpeq_epi8(bytes, xs), _mm_cmpeq_epi8(bytes, ys)),
+          _mm_cmpeq_epi8(bytes, zs));
       return static_cast<unsigned>(_mm_movemask_epi8(found));
     };
     // Windows of sixteen bytes from `from` on; the last one ends at `to`
@@ -240,25 +240,6 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
   }
 #endif
   return FindMarkEndingBy(text, from, size, mark);
-}
-
-// Like FindMark, but only a mark that begins before `limit` counts (it may
-// run past `limit`).
-inline std::size_t FindMarkStartingBefore(std::string_view text,
-                                          std::size_t from, std::size_t limit,
-                                          std::string_view mark) noexcept {
-  if (from >= limit || mark.empty()) return kNotFound;
-  const std::size_t room = limit - 1 + mark.size();
-  return FindMarkEndingBy(text, from, room < text.size() ? room : text.size(),
-                          mark);
-}
-
-// Like FindMark, but only a mark that ends at or before `end` counts.
-inline std::size_t FindMarkWithin(std::string_view text, std::size_t from,
-                                  std::size_t end,
-                                  std::string_view mark) noexcept {
-  return FindMarkEndingBy(text, from, end < text.size() ? end : text.size(),
-                          mark);
 }
 
 }  // namespace codec_internal
