@@ -41,76 +41,106 @@ std::string_view Cut(std::string_view text, std::size_t from,
 //     begin with '-', so a key separator ("==") that begins before x also
 //     ends by x; a value separator can run past x, so the last one found is
 //     held until the item's end is known.
-bool ReadParams(std::string_view text, const ConditionMarks& marks,
-                std::size_t first_item, std::size_t close,
-                std::list<DefinitionParam>& params) {
-  const char* const base = text.data();
-  const std::size_t item_size = marks.item_sep.size();
-  const std::size_t key_size = marks.key_sep.size();
-  const std::size_t value_size = marks.value_sep.size();
-  const char item_anchor = marks.item_sep.data[item_size / 2];
-  const char key_anchor = marks.key_sep.data[key_size / 2];
-  const char value_anchor = marks.value_sep.data[value_size / 2];
+class ParamsWalk {
+ public:
+  ParamsWalk(std::string_view text, const ConditionMarks& marks,
+             std::size_t first_item, std::list<DefinitionParam>& params)
+      : text_(text), marks_(marks), params_(params), item_(first_item) {}
 
-  std::size_t item = first_item;     // where the current item begins
-  DefinitionParam* param = nullptr;  // its parameter, once its key is read
-  std::size_t value = 0;             // where its current value begins
-  std::size_t held = kNotFound;      // a value separator not yet counted
+  // Reads the block up to `close`, the start of its closing mark. False when
+  // an item has no key separator of its own.
+  bool Run(std::size_t close) {
+    const char item_anchor = Anchor(marks_.item_sep);
+    const char key_anchor = Anchor(marks_.key_sep);
+    const char value_anchor = Anchor(marks_.value_sep);
+    // Anchors lie after the first byte of the block and are the middle
+    // bytes of their marks, and the block ends with a mark of five bytes,
+    // so none of the starts below wraps and every mark tested lies inside
+    // the text.
+    const bool read = codec_internal::ForEachOf(
+        text_, item_ + 1, close, item_anchor, key_anchor, value_anchor,
+        [&](std::size_t anchor) {
+          const char byte = text_[anchor];
+          if (byte == item_anchor) return ItemSeparatorAt(anchor);
+          if (byte == key_anchor && param_ == nullptr) {
+            KeySeparatorAt(anchor);
+          } else if (byte == value_anchor && param_ != nullptr) {
+            ValueSeparatorAt(anchor);
+          }
+          return true;
+        });
+    return read && EndItem(close);
+  }
 
-  // Ends the current item at `x`; false when it has no key separator.
-  auto end_item = [&](std::size_t x) {
-    if (param == nullptr) return false;
-    if (held != kNotFound && held + value_size <= x) {
-      param->values.emplace_back(base + value, held - value);
-      value = held + value_size;
-    }
-    param->values.emplace_back(base + value, x - value);
-    param = nullptr;
-    held = kNotFound;
+ private:
+  template <std::size_t N>
+  static char Anchor(codec_internal::Mark<N> mark) {
+    return mark.data[N / 2];
+  }
+
+  // Whether `mark`, whose anchor is at `anchor`, lies there.
+  template <std::size_t N>
+  bool MarkAround(std::size_t anchor, codec_internal::Mark<N> mark) const {
+    return std::memcmp(text_.data() + anchor - N / 2, mark.data, N) == 0;
+  }
+
+  // An item separator ends the item, and the next one begins after it.
+  bool ItemSeparatorAt(std::size_t anchor) {
+    const std::size_t sep = anchor - marks_.item_sep.size() / 2;
+    if (sep <= item_ || !MarkAround(anchor, marks_.item_sep)) return true;
+    if (!EndItem(sep)) return false;
+    item_ = sep + marks_.item_sep.size();
     return true;
-  };
+  }
 
-  // Anchors lie after the first byte of the block and are the middle bytes
-  // of their marks, and the block ends with a mark of five bytes, so none
-  // of the starts below wraps and every mark tested lies inside the text.
-  const bool read = codec_internal::ForEachOf(
-      text, item + 1, close, item_anchor, key_anchor, value_anchor,
-      [&](std::size_t anchor) {
-        const char byte = base[anchor];
-        if (byte == item_anchor) {
-          const std::size_t sep = anchor - item_size / 2;
-          if (sep > item &&
-              std::memcmp(base + sep, marks.item_sep.data, item_size) == 0) {
-            if (!end_item(sep)) return false;
-            item = sep + item_size;
-          }
-        } else if (param == nullptr) {
-          const std::size_t key_end = anchor - key_size / 2;
-          if (byte == key_anchor && key_end > item &&
-              std::memcmp(base + key_end, marks.key_sep.data, key_size) == 0) {
-            param = &params.emplace_back();
-            param->key.assign(base + item, key_end - item);
-            value = key_end + key_size;
-          }
-        } else if (byte == value_anchor) {
-          const std::size_t sep = anchor - value_size / 2;
-          if (sep >= value &&
-              std::memcmp(base + sep, marks.value_sep.data, value_size) == 0) {
-            if (held == kNotFound) {
-              held = sep;
-            } else if (sep >= held + value_size) {
-              // The held separator ends before this one begins, so inside
-              // the item.
-              param->values.emplace_back(base + value, held - value);
-              value = held + value_size;
-              held = sep;
-            }
-          }
-        }
-        return true;
-      });
-  return read && end_item(close);
-}
+  // The item's first key separator ends its key and begins its parameter.
+  void KeySeparatorAt(std::size_t anchor) {
+    const std::size_t sep = anchor - marks_.key_sep.size() / 2;
+    if (sep <= item_ || !MarkAround(anchor, marks_.key_sep)) return;
+    param_ = &params_.emplace_back();
+    param_->key.assign(text_.data() + item_, sep - item_);
+    value_ = sep + marks_.key_sep.size();
+  }
+
+  // A value separator is held until the next one shows that it ends inside
+  // the item.
+  void ValueSeparatorAt(std::size_t anchor) {
+    const std::size_t sep = anchor - marks_.value_sep.size() / 2;
+    if (sep < value_ || !MarkAround(anchor, marks_.value_sep)) return;
+    if (held_ == kNotFound) {
+      held_ = sep;
+    } else if (sep >= held_ + marks_.value_sep.size()) {
+      AddValue(held_);
+      held_ = sep;
+    }
+  }
+
+  // Ends the current item at `x`. False when it has no key separator.
+  bool EndItem(std::size_t x) {
+    if (param_ == nullptr) return false;
+    if (held_ != kNotFound && held_ + marks_.value_sep.size() <= x) {
+      AddValue(held_);
+    }
+    param_->values.emplace_back(text_.data() + value_, x - value_);
+    param_ = nullptr;
+    held_ = kNotFound;
+    return true;
+  }
+
+  // Adds the value that ends at the value separator at `sep`.
+  void AddValue(std::size_t sep) {
+    param_->values.emplace_back(text_.data() + value_, sep - value_);
+    value_ = sep + marks_.value_sep.size();
+  }
+
+  std::string_view text_;
+  const ConditionMarks& marks_;
+  std::list<DefinitionParam>& params_;
+  std::size_t item_;                  // where the current item begins
+  DefinitionParam* param_ = nullptr;  // its parameter, once its key is read
+  std::size_t value_ = 0;             // where its current value begins
+  std::size_t held_ = kNotFound;      // a value separator not yet counted
+};
 
 }  // namespace
 
@@ -158,8 +188,8 @@ bool ReadConditionText(std::string_view text, AlertDefinition& record) {
   if (p1 == kNotFound) return true;
   const std::size_t p2 = FindMark(text, p1 + 1, marks.params_close);
   if (p2 == kNotFound) return true;
-  return ReadParams(text, marks, p1 + marks.params_open.size(), p2,
-                    record.params);
+  return ParamsWalk(text, marks, p1 + marks.params_open.size(), record.params)
+      .Run(p2);
 }
 
 std::size_t ConditionTextSize(const AlertDefinition& record) noexcept {

@@ -1,5 +1,6 @@
 #include "definition_text.h"
 
+#include <array>
 #include <cassert>
 #include <cstring>
 #include <list>
@@ -28,22 +29,40 @@ constexpr std::string_view kAndSeparator = " @@AND@@ ";
 constexpr std::string_view kOrSeparator = " @@OR@@ ";
 constexpr std::string_view kBareSeparator = "  ";
 
+// A new record at the end of a list that stays there only when Keep() is
+// called: a rejected piece, or an error thrown while it is read, takes it
+// away again.
+class RecordOnTrial {
+ public:
+  explicit RecordOnTrial(std::list<AlertDefinition>& list)
+      : list_(list), record_(list.emplace_back()) {}
+  RecordOnTrial(const RecordOnTrial&) = delete;
+  RecordOnTrial& operator=(const RecordOnTrial&) = delete;
+  RecordOnTrial(RecordOnTrial&&) = delete;
+  RecordOnTrial& operator=(RecordOnTrial&&) = delete;
+  ~RecordOnTrial() {
+    if (!kept_) list_.pop_back();
+  }
+
+  AlertDefinition& record() { return record_; }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::list<AlertDefinition>& list_;
+  AlertDefinition& record_;
+  bool kept_ = false;
+};
+
 // Reads one piece into a new record at the end of `definitions`, which
-// keeps it only when the piece is accepted: a rejected piece, or an error
-// thrown while reading it, takes the record away again, so `definitions`
-// gains one complete record or stays as it was.
+// keeps it only when the piece is accepted, so `definitions` gains one
+// complete record or stays as it was. The record is read where it will
+// stay, so nothing is copied or moved.
 bool ReadPiece(std::string_view piece,
                std::list<AlertDefinition>& definitions) {
-  AlertDefinition& record = definitions.emplace_back();
-  struct TakenBackUnlessKept {
-    std::list<AlertDefinition>& list;
-    bool keep = false;
-    ~TakenBackUnlessKept() {
-      if (!keep) list.pop_back();
-    }
-  } guard{definitions};
-  guard.keep = ReadConditionText(piece, record);
-  return guard.keep;
+  RecordOnTrial trial(definitions);
+  if (!ReadConditionText(piece, trial.record())) return false;
+  trial.Keep();
+  return true;
 }
 
 std::string_view SeparatorFor(std::uint32_t combination) noexcept {
@@ -75,7 +94,7 @@ struct JoinerScan {
   static constexpr std::size_t kKept = 8;
   std::size_t first_or = kNotFound;
   std::size_t and_count = 0;
-  std::size_t ands[kKept] = {};
+  std::array<std::size_t, kKept> ands = {};
 };
 
 JoinerScan ScanJoiners(std::string_view text) {
@@ -112,15 +131,15 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   std::string_view joiner = kOrJoiner;
   std::size_t found = scan.first_or;
   // The cuts that the scan found already: none for the or-joiner.
-  const std::size_t* kept = nullptr;
-  const std::size_t* const kept_end = scan.ands + scan.and_count;
+  std::size_t kept = 0;
+  std::size_t next_kept = 0;
   if (found != kNotFound) {
     target.combination = kOrCombination;
   } else {
     if (scan.and_count == 0) return ReadPiece(whole, target.definitions);
     joiner = kAndJoiner;
-    kept = scan.ands;
-    found = *kept++;
+    kept = scan.and_count;
+    found = scan.ands[next_kept++];
     target.combination = kAndCombination;
   }
 
@@ -132,9 +151,9 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
       return false;
     }
     start = found + joiner.size();
-    if (kept != nullptr && kept != kept_end) {
-      found = *kept++;
-    } else if (kept != nullptr && scan.and_count < JoinerScan::kKept) {
+    if (next_kept < kept) {
+      found = scan.ands[next_kept++];
+    } else if (kept != 0 && kept < JoinerScan::kKept) {
       found = kNotFound;  // the scan saw every and-joiner
     } else {
       // Joiners begin with '@', which rule texts hardly hold elsewhere; their

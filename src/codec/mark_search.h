@@ -89,10 +89,10 @@ inline std::size_t FindByte(std::string_view text, std::size_t from,
       const std::size_t at = from < last_window ? from : last_window;
       const __m128i bytes = _mm_loadu_si128(
           reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
-      unsigned hits = static_cast<unsigned>(
+      auto hits = static_cast<unsigned>(
           _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(byte))));
-      hits &= 0xFFFFu << (from - at);
-      if (to - at < kWidth) hits &= (1u << (to - at)) - 1u;
+      hits &= 0xFFFFU << (from - at);
+      if (to - at < kWidth) hits &= (1U << (to - at)) - 1U;
       if (hits != 0) return at + LowestSetBit(hits);
       from = at + kWidth;
     }
@@ -143,9 +143,9 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
     while (from < to) {
       const std::size_t at =
           to - from >= kWidth ? from : (to >= kWidth ? to - kWidth : 0);
-      unsigned hits = hits_at(at) & (0xFFFFu << (from - at));
-      if (to - at < kWidth) hits &= (1u << (to - at)) - 1u;
-      for (; hits != 0; hits &= hits - 1u) {
+      unsigned hits = hits_at(at) & (0xFFFFU << (from - at));
+      if (to - at < kWidth) hits &= (1U << (to - at)) - 1U;
+      for (; hits != 0; hits &= hits - 1U) {
         if (!visit(at + LowestSetBit(hits))) return false;
       }
       from = at + kWidth;
@@ -226,9 +226,9 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
     const std::size_t at = first < size - kWidth ? first : size - kWidth;
     const __m128i bytes = _mm_loadu_si128(
         reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
-    unsigned hits = static_cast<unsigned>(_mm_movemask_epi8(
+    auto hits = static_cast<unsigned>(_mm_movemask_epi8(
         _mm_cmpeq_epi8(bytes, _mm_set1_epi8(mark.data[kAnchor]))));
-    for (hits &= 0xFFFFu << (first - at); hits != 0; hits &= hits - 1u) {
+    for (hits &= 0xFFFFU << (first - at); hits != 0; hits &= hits - 1U) {
       const std::size_t anchor = at + LowestSetBit(hits);
       if (anchor > last) return kNotFound;
       if (std::memcmp(text.data() + anchor - kAnchor, mark.data, N) == 0) {
