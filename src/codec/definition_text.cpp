@@ -98,25 +98,30 @@ struct JoinerScan {
 };
 
 JoinerScan ScanJoiners(std::string_view text) {
+  static_assert(kOrJoiner[0] == '@' && kAndJoiner[0] == '@',
+                "the scan looks at the bytes that begin the joiners");
   JoinerScan scan;
-  std::size_t and_from = 0;
   const auto joiner_at = [text](std::size_t at, std::string_view joiner) {
     return joiner.size() <= text.size() - at &&
            std::memcmp(text.data() + at, joiner.data(), joiner.size()) == 0;
   };
-  codec_internal::ForEachOf(text, 0, text.size(), kOrJoiner[0], kAndJoiner[0],
-                            kAndJoiner[0], [&](std::size_t at) {
-                              if (joiner_at(at, kOrJoiner)) {
-                                scan.first_or = at;
-                                return false;
-                              }
-                              if (scan.and_count < JoinerScan::kKept &&
-                                  at >= and_from && joiner_at(at, kAndJoiner)) {
-                                scan.ands[scan.and_count++] = at;
-                                and_from = at + kAndJoiner.size();
-                              }
-                              return true;
-                            });
+  std::size_t and_from = 0;
+  std::size_t at = codec_internal::FindByte(text, 0, text.size(), '@');
+  while (at != kNotFound) {
+    if (joiner_at(at, kOrJoiner)) {
+      scan.first_or = at;
+      break;
+    }
+    std::size_t next = at + 1;
+    if (at >= and_from && joiner_at(at, kAndJoiner)) {
+      if (scan.and_count < JoinerScan::kKept) scan.ands[scan.and_count++] = at;
+      and_from = at + kAndJoiner.size();
+      // No joiner begins inside "@@AND" (an or-joiner may begin at its
+      // closing "@@").
+      next = at + 5;
+    }
+    at = codec_internal::FindByte(text, next, text.size(), '@');
+  }
   return scan;
 }
 
