@@ -20,7 +20,7 @@ for arg in "$@"; do
   esac
 done
 driver="$build/bench/vantrel_instructions"
-parse_limit=26.3   # instructions per byte; measured 21.91
+parse_limit=24.0   # instructions per byte; measured 19.78
 write_limit=4.6    # measured 3.83
 
 calls=200

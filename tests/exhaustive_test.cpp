@@ -158,6 +158,98 @@ TEST(ExhaustiveTexts, ConditionReadMatchesModel) {
   EXPECT_EQ(budget.spent(), 0u);
 }
 
+// --- Long texts --------------------------------------------------------------
+
+// The exhaustive texts above are at most a few dozen bytes with a few
+// joiners. These are longer: texts of up to 60 tokens drawn at random (a
+// fixed seed, so every run checks the same texts), so that the scans that
+// look at sixteen bytes at a time cross many windows, a params block holds
+// many items, and a definition text holds more joiners than the parser
+// keeps from its first scan, with an or-joiner before, among or after them.
+class TokenDraw {
+ public:
+  explicit TokenDraw(std::uint32_t seed) : state_(seed) {}
+  std::string Text(const std::vector<std::string>& tokens,
+                   std::size_t max_tokens) {
+    std::string text;
+    for (std::size_t n = Next() % (max_tokens + 1); n > 0; --n) {
+      text += tokens[Next() % tokens.size()];
+    }
+    return text;
+  }
+
+ private:
+  std::uint32_t Next() {
+    state_ = state_ * 1103515245u + 12345u;
+    return state_ >> 8;
+  }
+  std::uint32_t state_;
+};
+
+TEST(LongTexts, DefinitionParseMatchesModel) {
+  // Mostly and-joiners, an or-joiner now and then, and pieces that read as
+  // conditions.
+  const std::vector<std::string> tokens = {
+      " @@AND@@ ",
+      "@@AND@@",
+      " @@AND@@ ",
+      "@@AND@@AND@@",
+      "@@",
+      "AND@@",
+      "--#--n--#----{--d--}----{--k==v--,--w--}--",
+      "x",
+      "--;--",
+      "@@OR@@"};
+  TokenDraw draw(2024);
+  FailureBudget budget;
+  for (int round = 0; round < 4000; ++round) {
+    // One text in four has no or-joiner at all.
+    std::string text = draw.Text(tokens, 60);
+    if (round % 4 == 0) {
+      for (std::size_t at = text.find("@@OR@@"); at != std::string::npos;
+           at = text.find("@@OR@@")) {
+        text.replace(at, 6, "@@AND@@");
+      }
+    }
+    AlertDefinitions expected{};
+    const bool expected_ok = vantrel_model::ParseDefinition(text, expected);
+    AlertDefinitions actual{};
+    const bool ok = vantrel::ParseDefinitionText(text, actual);
+    if ((ok != expected_ok || actual.combination != expected.combination ||
+         actual.definitions != expected.definitions) &&
+        budget.Spend()) {
+      ADD_FAILURE() << "definition text " << Quoted(text) << ": library " << ok
+                    << "/" << actual.combination << "/"
+                    << actual.definitions.size() << " records, model "
+                    << expected_ok << "/" << expected.combination << "/"
+                    << expected.definitions.size() << " records";
+    }
+  }
+  EXPECT_EQ(budget.spent(), 0u);
+}
+
+TEST(LongTexts, ConditionReadMatchesModel) {
+  std::vector<std::string> tokens = ConditionAlphabet().tokens;
+  for (const char* field : {"key", "value", "-", "x=y", " "}) {
+    tokens.emplace_back(field);
+  }
+  TokenDraw draw(7);
+  FailureBudget budget;
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = draw.Text(tokens, 60);
+    AlertDefinition expected;
+    const bool expected_ok = vantrel_model::ReadConditionText(text, expected);
+    AlertDefinition actual;
+    const bool ok = vantrel::ReadConditionText(std::string_view(text), actual);
+    if ((ok != expected_ok || actual != expected) && budget.Spend()) {
+      ADD_FAILURE() << "condition text " << Quoted(text) << ": library " << ok
+                    << " " << ::testing::PrintToString(actual) << ", model "
+                    << expected_ok << " " << ::testing::PrintToString(expected);
+    }
+  }
+  EXPECT_EQ(budget.spent(), 0u);
+}
+
 // --- Record sets -------------------------------------------------------------
 
 const std::vector<std::string>& FieldTexts() {

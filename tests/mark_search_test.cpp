@@ -20,8 +20,7 @@ namespace {
 
 using vantrel::codec_internal::CopyMark;
 using vantrel::codec_internal::FindMark;
-using vantrel::codec_internal::FindMarkStartingBefore;
-using vantrel::codec_internal::FindMarkWithin;
+using vantrel::codec_internal::FindMarkEndingBy;
 using vantrel::codec_internal::kNotFound;
 using vantrel::codec_internal::Mark;
 using vantrel::codec_internal::SizeSink;
@@ -79,24 +78,20 @@ TEST(MarkSearch, BoundedSearchesCountOnlyHitsInsideTheirStretch) {
     const std::string_view view(text);
     for (std::size_t from = 0; from <= text.size(); ++from) {
       const std::size_t hit = view.find(mark, from);
-      for (std::size_t bound = 0; bound <= text.size(); ++bound) {
-        const std::size_t before =
-            hit != std::string_view::npos && hit < bound ? hit : kNotFound;
-        ASSERT_EQ(FindMarkStartingBefore(view, from, bound, mark), before)
-            << text << " " << from << " " << bound;
+      for (std::size_t end = 0; end <= text.size(); ++end) {
         const std::size_t within =
-            hit != std::string_view::npos && hit + mark.size() <= bound
+            hit != std::string_view::npos && hit + mark.size() <= end
                 ? hit
                 : kNotFound;
-        ASSERT_EQ(FindMarkWithin(view, from, bound, mark), within)
-            << text << " " << from << " " << bound;
+        ASSERT_EQ(FindMarkEndingBy(view, from, end, mark), within)
+            << text << " " << from << " " << end;
       }
     }
   }
 }
 
-// Texts longer than the stretch that is scanned byte by byte, so that the
-// memchr path and the switch between the two paths are both exercised.
+// Texts longer than the first window of sixteen bytes, so that the memchr
+// path and the switch from the window to it are both exercised.
 TEST(MarkSearch, AgreesWithStringFindOnLongTexts) {
   std::uint32_t state = 12345;
   auto next = [&state] {
@@ -112,6 +107,92 @@ TEST(MarkSearch, AgreesWithStringFindOnLongTexts) {
         ASSERT_EQ(FindMark(text, from, mark),
                   std::string_view(text).find(mark, from))
             << "text " << text << " from " << from << " mark " << mark;
+      }
+    }
+  }
+}
+
+// Random texts of every length from 0 to 80 over the bytes of the marks, so
+// that the scans that look at sixteen bytes at a time meet texts shorter
+// than a window, windows cut short by the end of a stretch or of the text,
+// and hits in every position of a window.
+std::vector<std::string> RandomTexts(std::string_view alphabet,
+                                     int copies = 3) {
+  std::uint32_t state = 99;
+  std::vector<std::string> texts;
+  for (std::size_t length = 0; length <= 80; ++length) {
+    for (int copy = 0; copy < copies; ++copy) {
+      std::string text(length, 'x');
+      for (char& c : text) {
+        state = state * 1103515245u + 12345u;
+        c = alphabet[(state >> 16) % alphabet.size()];
+      }
+      texts.push_back(text);
+    }
+  }
+  return texts;
+}
+
+TEST(MarkSearch, ForEachOfVisitsEveryMatchingByteOnceInOrder) {
+  using vantrel::codec_internal::ForEachOf;
+  for (const std::string& text : RandomTexts("-;=,x", 1)) {
+    for (std::size_t from = 0; from <= text.size(); ++from) {
+      for (std::size_t to = from; to <= text.size(); ++to) {
+        std::vector<std::size_t> expected;
+        for (std::size_t i = from; i < to; ++i) {
+          if (text[i] == ';' || text[i] == '=' || text[i] == ',') {
+            expected.push_back(i);
+          }
+        }
+        std::vector<std::size_t> visited;
+        EXPECT_TRUE(
+            ForEachOf(text, from, to, ';', '=', ',', [&](std::size_t i) {
+              visited.push_back(i);
+              return true;
+            }));
+        ASSERT_EQ(visited, expected) << text << " " << from << " " << to;
+      }
+    }
+  }
+}
+
+TEST(MarkSearch, ForEachOfStopsWhereTheVisitSays) {
+  using vantrel::codec_internal::ForEachOf;
+  const std::string text(40, ',');
+  for (std::size_t stop = 0; stop < text.size(); ++stop) {
+    std::size_t last = kNotFound;
+    EXPECT_FALSE(
+        ForEachOf(text, 0, text.size(), ',', ',', ',', [&](std::size_t i) {
+          last = i;
+          return i != stop;
+        }));
+    EXPECT_EQ(last, stop);
+  }
+}
+
+TEST(MarkSearch, MarksOfCompileTimeLengthAgreeWithStringFind) {
+  for (const std::string& text : RandomTexts("-#=x")) {
+    const std::string_view view(text);
+    for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+      ASSERT_EQ(FindMark(view, from, Mark<5>{"--#--"}),
+                view.find("--#--", from))
+          << text << " " << from;
+      ASSERT_EQ(FindMark(view, from, Mark<2>{"=="}), view.find("==", from))
+          << text << " " << from;
+    }
+  }
+}
+
+TEST(MarkSearch, AnyAnchorFindsTheSameHits) {
+  using vantrel::codec_internal::FindMarkAnchoredAt;
+  const std::string_view joiner = "@@AND@@";
+  for (const std::string& text : RandomTexts("@AND")) {
+    const std::string_view view(text);
+    for (std::size_t anchor = 0; anchor < joiner.size(); ++anchor) {
+      for (std::size_t from = 0; from <= text.size(); ++from) {
+        ASSERT_EQ(FindMarkAnchoredAt(view, from, view.size(), joiner, anchor),
+                  view.find(joiner, from))
+            << text << " " << from << " anchor " << anchor;
       }
     }
   }

@@ -1,5 +1,6 @@
 #include "condition_text.h"
 
+#include <cstring>
 #include <list>
 
 #include "mark_search.h"
@@ -10,8 +11,6 @@ namespace vantrel {
 namespace {
 
 using codec_internal::FindMark;
-using codec_internal::FindMarkStartingBefore;
-using codec_internal::FindMarkWithin;
 using codec_internal::kNotFound;
 
 // The text from `from` up to `to`. When `to` lies before `from`, which
@@ -22,42 +21,126 @@ std::string_view Cut(std::string_view text, std::size_t from,
   return to >= from ? text.substr(from, to - from) : text.substr(from);
 }
 
-// Reads the items of a params block whose first item starts at `b` and whose
-// closing mark starts at `close`. Each item runs to the next item separator
-// that begins before `close`, or to `close`; its key runs to its first "=="
-// at or after the item's second byte, and its values are cut at every value
-// separator inside the item. Every search stays within the stretch in which
-// a hit can count, so the whole block is read in one pass.
-bool ReadParams(std::string_view text, const ConditionMarks& marks,
-                std::size_t b, std::size_t close,
-                std::list<DefinitionParam>& params) {
-  for (;;) {
-    const std::size_t s =
-        FindMarkStartingBefore(text, b + 1, close, marks.item_sep);
-    const bool last = s == kNotFound;
-    const std::size_t x = last ? close : s;
+// The reading of a params block in one forward walk.
+//
+// An item runs from `b` to the first item separator that begins at or after
+// b + 1 and before the block's closing mark, or to the closing mark; call
+// that end x. Its key runs from b to its first key separator at or after
+// b + 1, which must end by x; its values are cut at the value separators
+// that follow, each searched for from the end of the one before and counted
+// only when it ends by x.
+//
+// Rather than searching each item for each mark, the walk visits, in order,
+// every byte of the block that is the middle byte (the anchor) of an item,
+// key or value separator, checks whether the mark is really there, and
+// keeps the state of the item it is in. Two things about the marks make one
+// walk enough:
+//   - a mark that begins before x has its anchor before x's anchor, so by
+//     the time the walk reaches x it has seen every mark of the item;
+//   - x is the start of an item separator or of the closing mark, which
+//     begin with '-', so a key separator ("==") that begins before x also
+//     ends by x; a value separator can run past x, so the last one found is
+//     held until the item's end is known.
+class ParamsWalk {
+ public:
+  ParamsWalk(std::string_view text, const ConditionMarks& marks,
+             std::size_t first_item, std::list<DefinitionParam>& params)
+      : text_(text), marks_(marks), params_(params), item_(first_item) {}
 
-    const std::size_t e = FindMarkWithin(text, b + 1, x, marks.key_sep);
-    if (e == kNotFound) return false;
-
-    // The parameter is built in a list of its own and spliced in once
-    // complete, so `params` never holds a half-read item.
-    std::list<DefinitionParam> staged;
-    DefinitionParam& param = staged.emplace_back();
-    param.key.assign(text.substr(b, e - b));
-    std::size_t v = e + marks.key_sep.size();
-    for (std::size_t m = FindMarkWithin(text, v, x, marks.value_sep);
-         m != kNotFound; m = FindMarkWithin(text, v, x, marks.value_sep)) {
-      param.values.emplace_back(text.substr(v, m - v));
-      v = m + marks.value_sep.size();
-    }
-    param.values.emplace_back(text.substr(v, x - v));
-    params.splice(params.end(), staged);
-
-    if (last) return true;
-    b = s + marks.item_sep.size();
+  // Reads the block up to `close`, the start of its closing mark. False when
+  // an item has no key separator of its own.
+  bool Run(std::size_t close) {
+    const char item_anchor = Anchor(marks_.item_sep);
+    const char key_anchor = Anchor(marks_.key_sep);
+    const char value_anchor = Anchor(marks_.value_sep);
+    // Anchors lie after the first byte of the block and are the middle
+    // bytes of their marks, and the block ends with a mark of five bytes,
+    // so none of the starts below wraps and every mark tested lies inside
+    // the text.
+    const bool read = codec_internal::ForEachOf(
+        text_, item_ + 1, close, item_anchor, key_anchor, value_anchor,
+        [&](std::size_t anchor) {
+          const char byte = text_[anchor];
+          if (byte == item_anchor) return ItemSeparatorAt(anchor);
+          if (byte == key_anchor && param_ == nullptr) {
+            KeySeparatorAt(anchor);
+          } else if (byte == value_anchor && param_ != nullptr) {
+            ValueSeparatorAt(anchor);
+          }
+          return true;
+        });
+    return read && EndItem(close);
   }
-}
+
+ private:
+  template <std::size_t N>
+  static char Anchor(codec_internal::Mark<N> mark) {
+    return mark.data[N / 2];
+  }
+
+  // Whether `mark`, whose anchor is at `anchor`, lies there.
+  template <std::size_t N>
+  bool MarkAround(std::size_t anchor, codec_internal::Mark<N> mark) const {
+    return std::memcmp(text_.data() + anchor - N / 2, mark.data, N) == 0;
+  }
+
+  // An item separator ends the item, and the next one begins after it.
+  bool ItemSeparatorAt(std::size_t anchor) {
+    const std::size_t sep = anchor - marks_.item_sep.size() / 2;
+    if (sep <= item_ || !MarkAround(anchor, marks_.item_sep)) return true;
+    if (!EndItem(sep)) return false;
+    item_ = sep + marks_.item_sep.size();
+    return true;
+  }
+
+  // The item's first key separator ends its key and begins its parameter.
+  void KeySeparatorAt(std::size_t anchor) {
+    const std::size_t sep = anchor - marks_.key_sep.size() / 2;
+    if (sep <= item_ || !MarkAround(anchor, marks_.key_sep)) return;
+    param_ = &params_.emplace_back();
+    param_->key.assign(text_.data() + item_, sep - item_);
+    value_ = sep + marks_.key_sep.size();
+  }
+
+  // A value separator is held until the next one shows that it ends inside
+  // the item.
+  void ValueSeparatorAt(std::size_t anchor) {
+    const std::size_t sep = anchor - marks_.value_sep.size() / 2;
+    if (sep < value_ || !MarkAround(anchor, marks_.value_sep)) return;
+    if (held_ == kNotFound) {
+      held_ = sep;
+    } else if (sep >= held_ + marks_.value_sep.size()) {
+      AddValue(held_);
+      held_ = sep;
+    }
+  }
+
+  // Ends the current item at `x`. False when it has no key separator.
+  bool EndItem(std::size_t x) {
+    if (param_ == nullptr) return false;
+    if (held_ != kNotFound && held_ + marks_.value_sep.size() <= x) {
+      AddValue(held_);
+    }
+    param_->values.emplace_back(text_.data() + value_, x - value_);
+    param_ = nullptr;
+    held_ = kNotFound;
+    return true;
+  }
+
+  // Adds the value that ends at the value separator at `sep`.
+  void AddValue(std::size_t sep) {
+    param_->values.emplace_back(text_.data() + value_, sep - value_);
+    value_ = sep + marks_.value_sep.size();
+  }
+
+  std::string_view text_;
+  const ConditionMarks& marks_;
+  std::list<DefinitionParam>& params_;
+  std::size_t item_;                  // where the current item begins
+  DefinitionParam* param_ = nullptr;  // its parameter, once its key is read
+  std::size_t value_ = 0;             // where its current value begins
+  std::size_t held_ = kNotFound;      // a value separator not yet counted
+};
 
 }  // namespace
 
@@ -105,8 +188,8 @@ bool ReadConditionText(std::string_view text, AlertDefinition& record) {
   if (p1 == kNotFound) return true;
   const std::size_t p2 = FindMark(text, p1 + 1, marks.params_close);
   if (p2 == kNotFound) return true;
-  return ReadParams(text, marks, p1 + marks.params_open.size(), p2,
-                    record.params);
+  return ParamsWalk(text, marks, p1 + marks.params_open.size(), record.params)
+      .Run(p2);
 }
 
 std::size_t ConditionTextSize(const AlertDefinition& record) noexcept {

@@ -1,6 +1,8 @@
 #include "definition_text.h"
 
+#include <array>
 #include <cassert>
+#include <cstring>
 #include <list>
 #include <string_view>
 
@@ -11,7 +13,6 @@
 namespace vantrel {
 namespace {
 
-using codec_internal::FindMark;
 using codec_internal::kNotFound;
 
 // The joiners are the definition text's own; they are not read from the
@@ -28,15 +29,39 @@ constexpr std::string_view kAndSeparator = " @@AND@@ ";
 constexpr std::string_view kOrSeparator = " @@OR@@ ";
 constexpr std::string_view kBareSeparator = "  ";
 
-// Reads one piece into a record of its own and, when the piece is accepted,
-// splices that record onto the end of `definitions`. Splicing moves no
-// record and cannot fail, so `definitions` gains one complete record or
-// stays as it was, even when reading the piece throws.
+// A new record at the end of a list that stays there only when Keep() is
+// called: a rejected piece, or an error thrown while it is read, takes it
+// away again.
+class RecordOnTrial {
+ public:
+  explicit RecordOnTrial(std::list<AlertDefinition>& list)
+      : list_(list), record_(list.emplace_back()) {}
+  RecordOnTrial(const RecordOnTrial&) = delete;
+  RecordOnTrial& operator=(const RecordOnTrial&) = delete;
+  RecordOnTrial(RecordOnTrial&&) = delete;
+  RecordOnTrial& operator=(RecordOnTrial&&) = delete;
+  ~RecordOnTrial() {
+    if (!kept_) list_.pop_back();
+  }
+
+  AlertDefinition& record() { return record_; }
+  void Keep() { kept_ = true; }
+
+ private:
+  std::list<AlertDefinition>& list_;
+  AlertDefinition& record_;
+  bool kept_ = false;
+};
+
+// Reads one piece into a new record at the end of `definitions`, which
+// keeps it only when the piece is accepted, so `definitions` gains one
+// complete record or stays as it was. The record is read where it will
+// stay, so nothing is copied or moved.
 bool ReadPiece(std::string_view piece,
                std::list<AlertDefinition>& definitions) {
-  std::list<AlertDefinition> staged;
-  if (!ReadConditionText(piece, staged.emplace_back())) return false;
-  definitions.splice(definitions.end(), staged);
+  RecordOnTrial trial(definitions);
+  if (!ReadConditionText(piece, trial.record())) return false;
+  trial.Keep();
   return true;
 }
 
@@ -60,6 +85,46 @@ void PutDefinitionText(Sink& sink, const AlertDefinitions& source,
   }
 }
 
+// What one scan of a definition text over its '@' bytes finds: the first
+// or-joiner, and, until then, the first and-joiners at which an and-joined
+// text is cut (each at or after the end of the one before, as the cutting
+// takes them), up to kKept of them. A typical rule has a few conditions, so
+// its and-joiners are all found in the same pass as the or-joiner search.
+struct JoinerScan {
+  static constexpr std::size_t kKept = 8;
+  std::size_t first_or = kNotFound;
+  std::size_t and_count = 0;
+  std::array<std::size_t, kKept> ands = {};
+};
+
+JoinerScan ScanJoiners(std::string_view text) {
+  static_assert(kOrJoiner[0] == '@' && kAndJoiner[0] == '@',
+                "the scan looks at the bytes that begin the joiners");
+  JoinerScan scan;
+  const auto joiner_at = [text](std::size_t at, std::string_view joiner) {
+    return joiner.size() <= text.size() - at &&
+           std::memcmp(text.data() + at, joiner.data(), joiner.size()) == 0;
+  };
+  std::size_t and_from = 0;
+  std::size_t at = codec_internal::FindByte(text, 0, text.size(), '@');
+  while (at != kNotFound) {
+    if (joiner_at(at, kOrJoiner)) {
+      scan.first_or = at;
+      break;
+    }
+    std::size_t next = at + 1;
+    if (at >= and_from && joiner_at(at, kAndJoiner)) {
+      if (scan.and_count < JoinerScan::kKept) scan.ands[scan.and_count++] = at;
+      and_from = at + kAndJoiner.size();
+      // No joiner begins inside "@@AND" (an or-joiner may begin at its
+      // closing "@@").
+      next = at + 5;
+    }
+    at = codec_internal::FindByte(text, next, text.size(), '@');
+  }
+  return scan;
+}
+
 }  // namespace
 
 bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
@@ -67,14 +132,19 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
 
   // The or-joiner wins wherever it stands; "@@AND@@" is then ordinary text
   // inside the pieces.
+  const JoinerScan scan = ScanJoiners(whole);
   std::string_view joiner = kOrJoiner;
-  std::size_t found = FindMark(whole, 0, kOrJoiner);
+  std::size_t found = scan.first_or;
+  // The cuts that the scan found already: none for the or-joiner.
+  std::size_t kept = 0;
+  std::size_t next_kept = 0;
   if (found != kNotFound) {
     target.combination = kOrCombination;
   } else {
+    if (scan.and_count == 0) return ReadPiece(whole, target.definitions);
     joiner = kAndJoiner;
-    found = FindMark(whole, 0, kAndJoiner);
-    if (found == kNotFound) return ReadPiece(whole, target.definitions);
+    kept = scan.and_count;
+    found = scan.ands[next_kept++];
     target.combination = kAndCombination;
   }
 
@@ -86,7 +156,16 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
       return false;
     }
     start = found + joiner.size();
-    found = FindMark(whole, start, joiner);
+    if (next_kept < kept) {
+      found = scan.ands[next_kept++];
+    } else if (kept != 0 && kept < JoinerScan::kKept) {
+      found = kNotFound;  // the scan saw every and-joiner
+    } else {
+      // Joiners begin with '@', which rule texts hardly hold elsewhere; their
+      // middle bytes are capitals, which names are full of.
+      found = codec_internal::FindMarkAnchoredAt(whole, start, whole.size(),
+                                                 joiner, 0);
+    }
     if (found == kNotFound) {
       return ReadPiece(whole.substr(start), target.definitions);
     }
