@@ -35,4 +35,22 @@ if [ ! -e "$prefix/.vantrel-ready" ]; then
   exec 9>&-
 fi
 
-"$wine" "$@" | tr -d '\r'
+# Now and then a program dies under Wine before it runs at all, with no
+# output of its own (seen once in some thousands of test runs; WINEDEBUG
+# hides Wine's own messages). A program that exits with an error without
+# having written a byte to either stream is run once more; every program of
+# ours writes something when it fails.
+out="$(mktemp)"
+err="$(mktemp)"
+trap 'rm -f "$out" "$err"' EXIT
+status=0
+"$wine" "$@" >"$out" 2>"$err" || status=$?
+if [ "$status" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  echo "wine-run.sh: $1 stopped with status $status before writing" \
+    "anything; running it once more" >&2
+  status=0
+  "$wine" "$@" >"$out" 2>"$err" || status=$?
+fi
+tr -d '\r' <"$out"
+cat "$err" >&2
+exit "$status"

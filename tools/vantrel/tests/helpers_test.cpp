@@ -603,8 +603,13 @@ struct BatchRun {
 };
 
 BatchRun RunOn(const BatchOptions& options, const std::string& input_text) {
-  const std::string in_path = testing::TempDir() + "vantrel_batch_in";
-  const std::string out_path = testing::TempDir() + "vantrel_batch_out";
+  // CTest runs each test in a process of its own, two at a time, so the
+  // files are named after the test that uses them.
+  const std::string base =
+      testing::TempDir() + "vantrel_batch_" +
+      testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::string in_path = base + "_in";
+  const std::string out_path = base + "_out";
   std::ofstream(in_path, std::ios::binary) << input_text;
   BatchRun run;
   {
