@@ -97,6 +97,42 @@ Alphabet ConditionAlphabet() {
       Depth(6)};
 }
 
+// Parses `text` with the library and with the model into targets whose
+// combination starts as `combination`, and reports a difference (within the
+// budget).
+void CheckDefinitionText(const std::string& text, std::uint32_t combination,
+                         FailureBudget& budget) {
+  AlertDefinitions expected{};
+  expected.combination = combination;
+  const bool expected_ok = vantrel_model::ParseDefinition(text, expected);
+  AlertDefinitions actual{};
+  actual.combination = combination;
+  const bool ok = vantrel::ParseDefinitionText(text, actual);
+  if ((ok != expected_ok || actual.combination != expected.combination ||
+       actual.definitions != expected.definitions) &&
+      budget.Spend()) {
+    ADD_FAILURE() << "definition text " << Quoted(text) << ": library " << ok
+                  << "/" << actual.combination << "/"
+                  << actual.definitions.size() << " records, model "
+                  << expected_ok << "/" << expected.combination << "/"
+                  << expected.definitions.size() << " records";
+  }
+}
+
+// Reads `text` as one condition with the library and with the model, and
+// reports a difference (within the budget).
+void CheckConditionText(const std::string& text, FailureBudget& budget) {
+  AlertDefinition expected;
+  const bool expected_ok = vantrel_model::ReadConditionText(text, expected);
+  AlertDefinition actual;
+  const bool ok = vantrel::ReadConditionText(std::string_view(text), actual);
+  if ((ok != expected_ok || actual != expected) && budget.Spend()) {
+    ADD_FAILURE() << "condition text " << Quoted(text) << ": library " << ok
+                  << " " << ::testing::PrintToString(actual) << ", model "
+                  << expected_ok << " " << ::testing::PrintToString(expected);
+  }
+}
+
 TEST(ExhaustiveTexts, DefinitionParseMatchesModel) {
   const std::uint32_t kCombinations[] = {0, 1, 7};
   for (const Alphabet& alphabet : DefinitionAlphabets()) {
@@ -107,25 +143,8 @@ TEST(ExhaustiveTexts, DefinitionParseMatchesModel) {
         alphabet.tokens.size(), 0, alphabet.depth,
         [&](const std::vector<std::size_t>& digits) {
           const std::string text = Concatenate(alphabet.tokens, digits);
-          const std::uint32_t combination = kCombinations[texts % 3];
+          CheckDefinitionText(text, kCombinations[texts % 3], budget);
           ++texts;
-          AlertDefinitions expected{};
-          expected.combination = combination;
-          const bool expected_ok =
-              vantrel_model::ParseDefinition(text, expected);
-          AlertDefinitions actual{};
-          actual.combination = combination;
-          const bool ok = vantrel::ParseDefinitionText(text, actual);
-          if ((ok != expected_ok ||
-               actual.combination != expected.combination ||
-               actual.definitions != expected.definitions) &&
-              budget.Spend()) {
-            ADD_FAILURE() << "definition text " << Quoted(text) << ": library "
-                          << ok << "/" << actual.combination << "/"
-                          << actual.definitions.size() << " records, model "
-                          << expected_ok << "/" << expected.combination << "/"
-                          << expected.definitions.size() << " records";
-          }
         });
     EXPECT_EQ(texts, SequenceCount(alphabet.tokens.size(), 0, alphabet.depth));
     EXPECT_EQ(budget.spent(), 0u);
@@ -136,24 +155,13 @@ TEST(ExhaustiveTexts, ConditionReadMatchesModel) {
   const Alphabet alphabet = ConditionAlphabet();
   FailureBudget budget;
   std::size_t texts = 0;
-  ForEachSequence(
-      alphabet.tokens.size(), 0, alphabet.depth,
-      [&](const std::vector<std::size_t>& digits) {
-        const std::string text = Concatenate(alphabet.tokens, digits);
-        ++texts;
-        AlertDefinition expected;
-        const bool expected_ok =
-            vantrel_model::ReadConditionText(text, expected);
-        AlertDefinition actual;
-        const bool ok =
-            vantrel::ReadConditionText(std::string_view(text), actual);
-        if ((ok != expected_ok || actual != expected) && budget.Spend()) {
-          ADD_FAILURE() << "condition text " << Quoted(text) << ": library "
-                        << ok << " " << ::testing::PrintToString(actual)
-                        << ", model " << expected_ok << " "
-                        << ::testing::PrintToString(expected);
-        }
-      });
+  ForEachSequence(alphabet.tokens.size(), 0, alphabet.depth,
+                  [&](const std::vector<std::size_t>& digits) {
+                    const std::string text =
+                        Concatenate(alphabet.tokens, digits);
+                    ++texts;
+                    CheckConditionText(text, budget);
+                  });
   EXPECT_EQ(texts, SequenceCount(alphabet.tokens.size(), 0, alphabet.depth));
   EXPECT_EQ(budget.spent(), 0u);
 }
@@ -211,19 +219,7 @@ TEST(LongTexts, DefinitionParseMatchesModel) {
         text.replace(at, 6, "@@AND@@");
       }
     }
-    AlertDefinitions expected{};
-    const bool expected_ok = vantrel_model::ParseDefinition(text, expected);
-    AlertDefinitions actual{};
-    const bool ok = vantrel::ParseDefinitionText(text, actual);
-    if ((ok != expected_ok || actual.combination != expected.combination ||
-         actual.definitions != expected.definitions) &&
-        budget.Spend()) {
-      ADD_FAILURE() << "definition text " << Quoted(text) << ": library " << ok
-                    << "/" << actual.combination << "/"
-                    << actual.definitions.size() << " records, model "
-                    << expected_ok << "/" << expected.combination << "/"
-                    << expected.definitions.size() << " records";
-    }
+    CheckDefinitionText(text, 0, budget);
   }
   EXPECT_EQ(budget.spent(), 0u);
 }
@@ -236,16 +232,7 @@ TEST(LongTexts, ConditionReadMatchesModel) {
   TokenDraw draw(7);
   FailureBudget budget;
   for (int round = 0; round < 20000; ++round) {
-    const std::string text = draw.Text(tokens, 60);
-    AlertDefinition expected;
-    const bool expected_ok = vantrel_model::ReadConditionText(text, expected);
-    AlertDefinition actual;
-    const bool ok = vantrel::ReadConditionText(std::string_view(text), actual);
-    if ((ok != expected_ok || actual != expected) && budget.Spend()) {
-      ADD_FAILURE() << "condition text " << Quoted(text) << ": library " << ok
-                    << " " << ::testing::PrintToString(actual) << ", model "
-                    << expected_ok << " " << ::testing::PrintToString(expected);
-    }
+    CheckConditionText(draw.Text(tokens, 60), budget);
   }
   EXPECT_EQ(budget.spent(), 0u);
 }
