@@ -250,6 +250,51 @@ TEST_P(DefinitionText, WriteIntoAFieldOfItsOwnSource) {
   EXPECT_EQ(name, kA + " @@AND@@ " + kB);
 }
 
+// A string with room for the text is written in place; one of the source's
+// own fields must still be read before it is overwritten, whichever field it
+// is and however much room it has.
+TEST_P(DefinitionText, WriteIntoAFieldWithRoomForTheText) {
+  const AlertDefinitions original =
+      Definitions({RecordA(), RecordB(), RecordT()}, 0);
+  const std::string expected = kA + " @@OR@@ " + kB + " @@OR@@ " + kT;
+  std::size_t fields = 0;
+  for (std::size_t which = 0;; ++which) {
+    AlertDefinitions source = original;
+    std::vector<std::string*> all;
+    for (AlertDefinition& record : source.definitions) {
+      all.push_back(&record.name);
+      all.push_back(&record.detail);
+      for (DefinitionParam& param : record.params) {
+        all.push_back(&param.key);
+        for (std::string& value : param.values) all.push_back(&value);
+      }
+    }
+    if (which == all.size()) break;
+    std::string& field = *all[which];
+    field.reserve(expected.size() + 100);
+    ASSERT_TRUE(GetParam().write(field, source));
+    EXPECT_EQ(field, expected) << "field " << which;
+    ++fields;
+  }
+  EXPECT_GE(fields, 10u);
+}
+
+TEST_P(DefinitionText, WriteReplacesEveryOldByteOfAStringWithRoom) {
+  std::string text(500, 'x');
+  const char* const buffer = text.data();
+  AlertDefinitions two = Definitions({RecordA(), RecordB()}, 1);
+  ASSERT_TRUE(GetParam().write(text, two));
+  EXPECT_EQ(text, kA + " @@AND@@ " + kB);
+  AlertDefinitions empty = Definitions({}, 1);
+  ASSERT_TRUE(GetParam().write(text, empty));
+  EXPECT_EQ(text, "");
+  AlertDefinitions one = Definitions({RecordT()}, 1);
+  ASSERT_TRUE(GetParam().write(text, one));
+  EXPECT_EQ(text, kT);
+  // The buffer had room each time, so it is the same one.
+  EXPECT_EQ(text.data(), buffer);
+}
+
 TEST_P(DefinitionText, ParseFromAFieldOfItsOwnTarget) {
   AlertDefinitions defs =
       Definitions({Record(kA + " @@OR@@ " + kB, "", {})}, 1);

@@ -176,17 +176,27 @@ bool WriteDefinitionText(std::string& text, const AlertDefinitions& source) {
   const std::string_view separator = SeparatorFor(source.combination);
   const ConditionMarks marks = CurrentMarks();
 
-  // One walk counts the bytes and sizes the working string; the same walk
-  // then writes them.
-  codec_internal::SizeSink size;
+  // One walk counts the bytes, and notes whether `text` is one of the
+  // fields; the same walk then writes them.
+  codec_internal::SizeSink size(text.data());
   PutDefinitionText(size, source, separator, marks);
-  std::string working(size.size(), '\0');
-  codec_internal::WriteSink sink(working.data());
-  PutDefinitionText(sink, source, separator, marks);
-  assert(sink.end() == working.data() + working.size());
 
-  // The host's string is touched only here, once the text is complete.
-  text = std::move(working);
+  // When the text fits in the host's string, and that string is not one of
+  // the fields read, the text is written there: resize() within the
+  // capacity allocates nothing, and fills only the bytes beyond the old
+  // size. Otherwise it is written into a string of its own, and the host's
+  // string is touched only once the text is complete, so that an allocation
+  // that fails leaves it as it was and a field that is the host's string is
+  // read whole before it is replaced. Nothing can fail once writing starts.
+  const bool in_place = size.size() <= text.capacity() && !size.saw_watched();
+  std::string working =
+      in_place ? std::string() : std::string(size.size(), '\0');
+  if (in_place) text.resize(size.size());
+  std::string& out = in_place ? text : working;
+  codec_internal::WriteSink sink(out.data());
+  PutDefinitionText(sink, source, separator, marks);
+  assert(sink.end() == out.data() + out.size());
+  if (!in_place) text = std::move(working);
   return true;
 }
 
