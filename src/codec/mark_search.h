@@ -112,20 +112,22 @@ inline std::size_t FindByte(std::string_view text, std::size_t from,
 }
 
 // Calls visit(i) for every index i in [from, to), in increasing order, at
-// which `text` holds one of the bytes `x`, `y` and `z`, until a call returns
-// false. Returns false when a call did, true otherwise. `to` is at most the
-// size of `text`.
+// which `text` holds one of the bytes `w`, `x`, `y` and `z`, until a call
+// returns false. Returns false when a call did, true otherwise. `to` is at
+// most the size of `text`.
 //
-//   ForEachOf(";a=b,", 0, 5, ';', '=', ',', f)  calls f(0), f(2), f(4)
+//   ForEachOf(";a=b,}", 0, 6, ';', '=', ',', '}', f)
+//   // calls f(0), f(2), f(4), f(5)
 //
 // Where the processor has SSE2 and the text is at least sixteen bytes long,
 // sixteen bytes are looked at together, in windows placed as in FindByte.
 template <typename Visit>
-bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
-               char y, char z, Visit visit) {
+bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char w,
+               char x, char y, char z, Visit visit) {
 #if VANTREL_MARK_SEARCH_SSE2
   constexpr std::size_t kWidth = 16;
   if (text.size() >= kWidth) {
+    const __m128i ws = _mm_set1_epi8(w);
     const __m128i xs = _mm_set1_epi8(x);
     const __m128i ys = _mm_set1_epi8(y);
     const __m128i zs = _mm_set1_epi8(z);
@@ -133,8 +135,8 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
       const __m128i bytes = _mm_loadu_si128(
           reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
       const __m128i found = _mm_or_si128(
-          _mm_or_si128(_mm_cmpeq_epi8(bytes, xs), _mm_cmpeq_epi8(bytes, ys)),
-          _mm_cmpeq_epi8(bytes, zs));
+          _mm_or_si128(_mm_cmpeq_epi8(bytes, ws), _mm_cmpeq_epi8(bytes, xs)),
+          _mm_or_si128(_mm_cmpeq_epi8(bytes, ys), _mm_cmpeq_epi8(bytes, zs)));
       return static_cast<unsigned>(_mm_movemask_epi8(found));
     };
     // Windows of sixteen bytes from `from` on; the last one ends at `to`
@@ -155,7 +157,7 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
 #endif
   for (; from < to; ++from) {
     const char c = text[from];
-    if ((c == x || c == y || c == z) && !visit(from)) return false;
+    if ((c == w || c == x || c == y || c == z) && !visit(from)) return false;
   }
   return true;
 }
