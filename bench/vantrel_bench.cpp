@@ -241,14 +241,14 @@ void Register(Case& c) {
       });
   // A host that writes into a new string each time: the text cannot reuse
   // the buffer of the one before.
-  benchmark::RegisterBenchmark(
-      ("write/" + n + "/ours_fresh").c_str(), [&c](benchmark::State& s) {
-        RunWrite(s, c, [&] {
-          std::string out;
-          SetFuncDefinition(out, c.parsed);
-          benchmark::DoNotOptimize(out.data());
-        });
-      });
+  benchmark::RegisterBenchmark(("write/" + n + "/ours_fresh").c_str(),
+                               [&c](benchmark::State& s) {
+                                 RunWrite(s, c, [&] {
+                                   std::string out;
+                                   SetFuncDefinition(out, c.parsed);
+                                   benchmark::DoNotOptimize(out.data());
+                                 });
+                               });
   benchmark::RegisterBenchmark(
       ("write/" + n + "/floor").c_str(), [&c](benchmark::State& s) {
         std::unique_ptr<char[]> out;

@@ -75,10 +75,11 @@ class ParamsWalk {
     if (size - open_ < 1 + marks_.params_close.size()) {
       return true;  // no room for a closing mark
     }
-    const char close_anchor = Anchor(marks_.params_close);
-    const char item_anchor = Anchor(marks_.item_sep);
-    const char key_anchor = Anchor(marks_.key_sep);
-    const char value_anchor = Anchor(marks_.value_sep);
+    constexpr char close_anchor =
+        decltype(ConditionMarks::params_close)::kMiddle;
+    constexpr char item_anchor = kItemAnchor;
+    constexpr char key_anchor = decltype(ConditionMarks::key_sep)::kMiddle;
+    constexpr char value_anchor = decltype(ConditionMarks::value_sep)::kMiddle;
     std::size_t stop = kNotFound;  // where the walk stopped
     codec_internal::ForEachOf(
         text_, open_ + 1 + kCloseAnchor, size - kCloseTail + 1, close_anchor,
@@ -104,6 +105,8 @@ class ParamsWalk {
 
  private:
   static constexpr std::size_t kCloseAnchor = d::kParamsCloseLength / 2;
+  static constexpr char kItemAnchor =
+      decltype(ConditionMarks::item_sep)::kMiddle;
   // How many bytes of a mark of N bytes lie at or after its anchor.
   template <std::size_t N>
   static constexpr std::size_t kTail = N - N / 2;
@@ -112,28 +115,23 @@ class ParamsWalk {
   // Ends the walk that stopped at the anchor `stop`: at the closing mark,
   // at an item without a key separator, or nowhere (kNotFound).
   bool Finish(std::size_t stop) {
-    if (stop != kNotFound && text_[stop] != Anchor(marks_.item_sep)) {
+    if (stop != kNotFound && text_[stop] != kItemAnchor) {
       return EndItem(stop - kCloseAnchor);
     }
     // Every closing mark whose anchor lies before `stop` has been seen, so
     // the first one, if any, begins at or after stop + 1 - kCloseAnchor.
     const bool closed =
-        stop != kNotFound &&
-        FindMark(text_, stop + 1 - kCloseAnchor, marks_.params_close) !=
-            kNotFound;
+        stop != kNotFound && FindMark(text_, stop + 1 - kCloseAnchor,
+                                      marks_.params_close) != kNotFound;
     if (closed) return false;
     params_.clear();
     return true;
   }
 
-  template <std::size_t N>
-  static char Anchor(codec_internal::Mark<N> mark) {
-    return mark.data[N / 2];
-  }
-
   // Whether `mark`, whose anchor is at `anchor`, lies there.
-  template <std::size_t N>
-  bool MarkAround(std::size_t anchor, codec_internal::Mark<N> mark) const {
+  template <std::size_t N, char Middle>
+  bool MarkAround(std::size_t anchor,
+                  codec_internal::Mark<N, Middle> mark) const {
     return std::memcmp(text_.data() + anchor - N / 2, mark.data, N) == 0;
   }
 

@@ -206,14 +206,15 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
   return FindMarkEndingBy(text, from, text.size(), mark);
 }
 
-// FindMark for a mark whose length is known when the library is compiled,
-// as the marks of a condition text are. Same result; what differs is the
-// cost of a search that ends within sixteen bytes, which is what most of
-// the searches for the name and the blocks of a condition are: one load, one
-// compare and a fixed-size comparison of the mark.
-template <std::size_t N>
+// FindMark for a mark whose length and middle byte are known when the
+// library is compiled, as the marks of a condition text are. Same result;
+// what differs is the cost of a search that ends within sixteen bytes,
+// which is what most of the searches for the name and the blocks of a
+// condition are: one load, one compare with a constant and a fixed-size
+// comparison of the mark.
+template <std::size_t N, char Middle>
 inline std::size_t FindMark(std::string_view text, std::size_t from,
-                            Mark<N> mark) noexcept {
+                            Mark<N, Middle> mark) noexcept {
   static_assert(N > 0, "marks are not empty");
   constexpr std::size_t kAnchor = N / 2;
   const std::size_t size = text.size();
@@ -228,8 +229,8 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
     const std::size_t at = first < size - kWidth ? first : size - kWidth;
     const __m128i bytes = _mm_loadu_si128(
         reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
-    auto hits = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(bytes, _mm_set1_epi8(mark.data[kAnchor]))));
+    auto hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(Middle))));
     for (hits &= 0xFFFFU << (first - at); hits != 0; hits &= hits - 1U) {
       const std::size_t anchor = at + LowestSetBit(hits);
       if (anchor > last) return kNotFound;

@@ -36,8 +36,8 @@ class SizeSink {
     Add(bytes.size());
     if (bytes.data() == watched_) saw_watched_ = true;
   }
-  template <std::size_t N>
-  void PutMark(Mark<N> /*mark*/) noexcept {
+  template <std::size_t N, char Middle>
+  void PutMark(Mark<N, Middle> /*mark*/) noexcept {
     Add(N);
   }
   std::size_t size() const noexcept { return size_; }
@@ -60,8 +60,8 @@ class WriteSink {
     if (!bytes.empty()) std::memcpy(dst_, bytes.data(), bytes.size());
     dst_ += bytes.size();
   }
-  template <std::size_t N>
-  void PutMark(Mark<N> mark) noexcept {
+  template <std::size_t N, char Middle>
+  void PutMark(Mark<N, Middle> mark) noexcept {
     dst_ = CopyMark(dst_, mark);
   }
   char* end() const noexcept { return dst_; }
