@@ -154,6 +154,20 @@ TEST_P(DefinitionText, JoinerOccurrencesDoNotOverlap) {
   EXPECT_EQ(defs.definitions.size(), 2u);
 }
 
+TEST_P(DefinitionText, OrJoinerInsideTheTailOfAnAndJoinerWins) {
+  // "@@AND@@OR@@" holds an or-joiner at the and-joiner's closing "@@", and
+  // "@@AND@@@OR@@" one at its last '@'; either way the text is or-joined.
+  for (const std::string joiners : {"@@AND@@OR@@", "@@AND@@@OR@@"}) {
+    AlertDefinitions defs{};
+    defs.combination = 1;
+    ASSERT_TRUE(ParseInto(kA + joiners + kB, defs));
+    EXPECT_EQ(defs.combination, 0u) << joiners;
+    EXPECT_EQ(Records(defs),
+              (std::vector<AlertDefinition>{RecordA(), RecordB()}))
+        << joiners;
+  }
+}
+
 TEST_P(DefinitionText, RejectedMiddlePieceKeepsWhatCameBefore) {
   const std::string text = kA + " @@AND@@ " + kR + " @@AND@@ " + kB;
   ASSERT_EQ(text.size(), 146u);

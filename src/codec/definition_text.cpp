@@ -116,9 +116,16 @@ JoinerScan ScanJoiners(std::string_view text) {
     if (at >= and_from && joiner_at(at, kAndJoiner)) {
       if (scan.and_count < JoinerScan::kKept) scan.ands[scan.and_count++] = at;
       and_from = at + kAndJoiner.size();
-      // No joiner begins inside "@@AND" (an or-joiner may begin at its
-      // closing "@@").
-      next = at + 5;
+      // No joiner begins inside "@@AND"; an or-joiner may begin at either
+      // '@' of the closing "@@", and the scan goes on after them. (An
+      // and-joiner beginning there overlaps this one and is not a cut.)
+      for (const std::size_t tail : {at + 5, at + 6}) {
+        if (joiner_at(tail, kOrJoiner)) {
+          scan.first_or = tail;
+          return scan;
+        }
+      }
+      next = and_from;
     }
     at = codec_internal::FindByte(text, next, text.size(), '@');
   }
