@@ -147,21 +147,24 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   std::size_t next_kept = 0;
   if (found != kNotFound) {
     target.combination = kOrCombination;
-  } else {
-    if (scan.and_count == 0) return ReadPiece(whole, target.definitions);
+  } else if (scan.and_count != 0) {
     joiner = kAndJoiner;
     kept = scan.and_count;
     found = scan.ands[next_kept++];
     target.combination = kAndCombination;
   }
+  // Without a joiner, `found` stays kNotFound and the whole text is the one
+  // piece.
 
   // Pieces are not trimmed: the blanks around each joiner go with them, and
-  // the condition reader skips them.
+  // the condition reader skips them. The last piece runs to the end of the
+  // text (substr cuts the count kNotFound - start at the end).
   std::size_t start = 0;
   for (;;) {
     if (!ReadPiece(whole.substr(start, found - start), target.definitions)) {
       return false;
     }
+    if (found == kNotFound) return true;
     start = found + joiner.size();
     if (next_kept < kept) {
       found = scan.ands[next_kept++];
@@ -172,9 +175,6 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
       // middle bytes are capitals, which names are full of.
       found = codec_internal::FindMarkAnchoredAt(whole, start, whole.size(),
                                                  joiner, 0);
-    }
-    if (found == kNotFound) {
-      return ReadPiece(whole.substr(start), target.definitions);
     }
   }
 }
