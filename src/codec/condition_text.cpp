@@ -67,10 +67,12 @@ class ParamsWalk {
     // mark can have do not matter, so every mark tested lies inside the
     // text. Anchors lie at or after open + 1 + kCloseAnchor, so no start
     // below wraps.
-    static_assert(kCloseTail >= kTail<d::kItemSeparatorLength> &&
-                      kCloseTail >= kTail<d::kKeyValueSeparatorLength> &&
-                      kCloseTail >= kTail<d::kValueSeparatorLength>,
-                  "the marks tested end by the closing mark's end");
+    static_assert(kTail<d::kItemSeparatorLength> <= kCloseTail,
+                  "an item separator ends by the closing mark's end");
+    static_assert(kTail<d::kKeyValueSeparatorLength> <= kCloseTail,
+                  "a key separator ends by the closing mark's end");
+    static_assert(kTail<d::kValueSeparatorLength> <= kCloseTail,
+                  "a value separator ends by the closing mark's end");
     const std::size_t size = text_.size();
     if (size - open_ < 1 + marks_.params_close.size()) {
       return true;  // no room for a closing mark

@@ -3,6 +3,7 @@
 #include <array>
 #include <cassert>
 #include <cstring>
+#include <initializer_list>
 #include <list>
 #include <string_view>
 
