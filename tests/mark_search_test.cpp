@@ -171,6 +171,16 @@ TEST(MarkSearch, ForEachOfStopsWhereTheVisitSays) {
   }
 }
 
+TEST(MarkSearch, FarByteAgreesWithStringFindFromEveryStart) {
+  using vantrel::codec_internal::FindFarByte;
+  for (const std::string& text : RandomTexts("@-x", 1)) {
+    for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+      ASSERT_EQ(FindFarByte(text, from, '@'), text.find('@', from))
+          << text << " " << from;
+    }
+  }
+}
+
 TEST(MarkSearch, MarksOfCompileTimeLengthAgreeWithStringFind) {
   for (const std::string& text : RandomTexts("-#=x")) {
     const std::string_view view(text);

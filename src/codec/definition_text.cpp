@@ -107,7 +107,8 @@ JoinerScan ScanJoiners(std::string_view text) {
            std::memcmp(text.data() + at, joiner.data(), joiner.size()) == 0;
   };
   std::size_t and_from = 0;
-  std::size_t at = codec_internal::FindByte(text, 0, text.size(), '@');
+  // Joiners lie a condition apart, usually more than sixteen bytes.
+  std::size_t at = codec_internal::FindFarByte(text, 0, '@');
   while (at != kNotFound) {
     if (joiner_at(at, kOrJoiner)) {
       scan.first_or = at;
@@ -128,7 +129,7 @@ JoinerScan ScanJoiners(std::string_view text) {
       }
       next = and_from;
     }
-    at = codec_internal::FindByte(text, next, text.size(), '@');
+    at = codec_internal::FindFarByte(text, next, '@');
   }
   return scan;
 }

@@ -111,6 +111,21 @@ inline std::size_t FindByte(std::string_view text, std::size_t from,
                               static_cast<const char*>(hit) - text.data());
 }
 
+// The lowest index at or after `from` at which `text` holds `byte`, or
+// kNotFound: memchr from the start, for a byte that usually lies far off,
+// where FindByte's first window would be spent in vain.
+//
+//   FindFarByte("a@b@", 2, '@') == 3
+inline std::size_t FindFarByte(std::string_view text, std::size_t from,
+                               char byte) noexcept {
+  if (from >= text.size()) return kNotFound;
+  const void* const hit =
+      std::memchr(text.data() + from, byte, text.size() - from);
+  return hit == nullptr ? kNotFound
+                        : static_cast<std::size_t>(
+                              static_cast<const char*>(hit) - text.data());
+}
+
 // Calls visit(i) for every index i in [from, to), in increasing order, at
 // which `text` holds one of the bytes `w`, `x`, `y` and `z`, until a call
 // returns false. Returns false when a call did, true otherwise. `to` is at
