@@ -160,7 +160,8 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char w,
     while (from < to) {
       const std::size_t at =
           to - from >= kWidth ? from : (to >= kWidth ? to - kWidth : 0);
-      unsigned hits = hits_at(at) & (0xFFFFU << (from - at));
+      unsigned hits = hits_at(at);
+      if (at != from) hits &= 0xFFFFU << (from - at);
       if (to - at < kWidth) hits &= (1U << (to - at)) - 1U;
       for (; hits != 0; hits &= hits - 1U) {
         if (!visit(at + LowestSetBit(hits))) return false;
@@ -246,7 +247,8 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
         reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
     auto hits = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(Middle))));
-    for (hits &= 0xFFFFU << (first - at); hits != 0; hits &= hits - 1U) {
+    if (at != first) hits &= 0xFFFFU << (first - at);
+    for (; hits != 0; hits &= hits - 1U) {
       const std::size_t anchor = at + LowestSetBit(hits);
       if (anchor > last) return kNotFound;
       if (std::memcmp(text.data() + anchor - kAnchor, mark.data, N) == 0) {
