@@ -1,7 +1,8 @@
 // Runs one parse or write of a benchmark text a given number of times, for
 // instructions.sh:
 //
-//   vantrel_instructions parse|write|parse_floor|write_floor TEXT COUNT
+//   vantrel_instructions parse|write|write_fresh|parse_floor|write_floor
+//                        TEXT COUNT
 //
 // TEXT is worked (the worked example), typical (a rule of five typical
 // conditions) or 64K. parse and write go through the shared library;
@@ -9,7 +10,8 @@
 // Each call goes through one of the functions below, which callgrind is told
 // to count (--toggle-collect), so start-up, the preparation of the input and
 // the destruction of parsed records are not counted. It prints the bytes
-// that one call reads or writes.
+// that one call reads or writes. write writes into the same string each
+// time, write_fresh into a new one.
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +35,13 @@ __attribute__((noinline)) bool vantrel_bench_write_once(
   return SetFuncDefinition(*text, *source);
 }
 
+__attribute__((noinline)) std::size_t vantrel_bench_write_fresh_once(
+    AlertDefinitions* source) {
+  std::string text;
+  SetFuncDefinition(text, *source);
+  return text.size();
+}
+
 __attribute__((noinline)) bool vantrel_bench_parse_floor_once(
     const vantrel_bench::Tape* tape, AlertDefinitions* target) {
   return vantrel_bench::ParseFloor(*tape, *target);
@@ -50,7 +59,7 @@ __attribute__((noinline)) std::size_t vantrel_bench_write_floor_once(
 int main(int argc, char** argv) {
   if (argc != 4) {
     std::fprintf(stderr,
-                 "usage: %s parse|write|parse_floor|write_floor "
+                 "usage: %s parse|write|write_fresh|parse_floor|write_floor "
                  "worked|typical|64K COUNT\n",
                  argv[0]);
     return 2;
@@ -84,6 +93,8 @@ int main(int argc, char** argv) {
     } else if (op == "write") {
       vantrel_bench_write_once(&out, &source);
       if (out != text) return 1;
+    } else if (op == "write_fresh") {
+      if (vantrel_bench_write_fresh_once(&source) != text.size()) return 1;
     } else if (op == "write_floor") {
       if (vantrel_bench_write_floor_once(&source) < text.size()) return 1;
     } else {

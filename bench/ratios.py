@@ -101,6 +101,9 @@ def main():
     # Further figures of the same run.
     extra = []
     for c in write_cases:
+        extra.append((f"write into a new string each call / floor ({c})",
+                      fmt(ratio(f"write/{c}/ours_fresh", f"write/{c}/floor"))))
+    for c in write_cases:
         extra.append((f"write / floor given the size ({c})",
                       fmt(ratio(f"write/{c}/ours", f"write/{c}/floor_presized"))))
     for c in ["large/64K", "large/16M", "params_100000", "values_100000"]:

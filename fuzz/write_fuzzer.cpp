@@ -50,6 +50,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   VANTREL_FUZZ_CHECK(filter_text == expected);
   VANTREL_FUZZ_CHECK(SameSet(source, decoded));
 
+  // A string with room for the text is written in place: every old byte
+  // must go, and a string that is one of the source's own fields must be
+  // read before it is overwritten.
+  std::string roomy(expected.size() + 64, '#');
+  VANTREL_FUZZ_CHECK(SetFuncDefinition(roomy, source));
+  VANTREL_FUZZ_CHECK(roomy == expected);
+  if (!source.definitions.empty()) {
+    AlertDefinitions own = decoded;
+    AlertDefinition& last = own.definitions.back();
+    std::string* field = &last.detail;
+    if (!last.params.empty()) {
+      DefinitionParam& param = last.params.back();
+      field = param.values.empty() ? &param.key : &param.values.back();
+    }
+    field->reserve(expected.size());
+    VANTREL_FUZZ_CHECK(SetFilterDefinition(*field, own));
+    VANTREL_FUZZ_CHECK(*field == expected);
+  }
+
   // Read back by the library and by the model.
   AlertDefinitions back{};
   back.combination = kUntouched;

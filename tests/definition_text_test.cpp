@@ -154,6 +154,20 @@ TEST_P(DefinitionText, JoinerOccurrencesDoNotOverlap) {
   EXPECT_EQ(defs.definitions.size(), 2u);
 }
 
+TEST_P(DefinitionText, OrJoinerInsideTheTailOfAnAndJoinerWins) {
+  // "@@AND@@OR@@" holds an or-joiner at the and-joiner's closing "@@", and
+  // "@@AND@@@OR@@" one at its last '@'; either way the text is or-joined.
+  for (const std::string joiners : {"@@AND@@OR@@", "@@AND@@@OR@@"}) {
+    AlertDefinitions defs{};
+    defs.combination = 1;
+    ASSERT_TRUE(ParseInto(kA + joiners + kB, defs));
+    EXPECT_EQ(defs.combination, 0u) << joiners;
+    EXPECT_EQ(Records(defs),
+              (std::vector<AlertDefinition>{RecordA(), RecordB()}))
+        << joiners;
+  }
+}
+
 TEST_P(DefinitionText, RejectedMiddlePieceKeepsWhatCameBefore) {
   const std::string text = kA + " @@AND@@ " + kR + " @@AND@@ " + kB;
   ASSERT_EQ(text.size(), 146u);
@@ -248,6 +262,51 @@ TEST_P(DefinitionText, WriteIntoAFieldOfItsOwnSource) {
   std::string& name = source.definitions.front().name;
   ASSERT_TRUE(GetParam().write(name, source));
   EXPECT_EQ(name, kA + " @@AND@@ " + kB);
+}
+
+// A string with room for the text is written in place; one of the source's
+// own fields must still be read before it is overwritten, whichever field it
+// is and however much room it has.
+TEST_P(DefinitionText, WriteIntoAFieldWithRoomForTheText) {
+  const AlertDefinitions original =
+      Definitions({RecordA(), RecordB(), RecordT()}, 0);
+  const std::string expected = kA + " @@OR@@ " + kB + " @@OR@@ " + kT;
+  std::size_t fields = 0;
+  for (std::size_t which = 0;; ++which) {
+    AlertDefinitions source = original;
+    std::vector<std::string*> all;
+    for (AlertDefinition& record : source.definitions) {
+      all.push_back(&record.name);
+      all.push_back(&record.detail);
+      for (DefinitionParam& param : record.params) {
+        all.push_back(&param.key);
+        for (std::string& value : param.values) all.push_back(&value);
+      }
+    }
+    if (which == all.size()) break;
+    std::string& field = *all[which];
+    field.reserve(expected.size() + 100);
+    ASSERT_TRUE(GetParam().write(field, source));
+    EXPECT_EQ(field, expected) << "field " << which;
+    ++fields;
+  }
+  EXPECT_GE(fields, 10u);
+}
+
+TEST_P(DefinitionText, WriteReplacesEveryOldByteOfAStringWithRoom) {
+  std::string text(500, 'x');
+  const char* const buffer = text.data();
+  AlertDefinitions two = Definitions({RecordA(), RecordB()}, 1);
+  ASSERT_TRUE(GetParam().write(text, two));
+  EXPECT_EQ(text, kA + " @@AND@@ " + kB);
+  AlertDefinitions empty = Definitions({}, 1);
+  ASSERT_TRUE(GetParam().write(text, empty));
+  EXPECT_EQ(text, "");
+  AlertDefinitions one = Definitions({RecordT()}, 1);
+  ASSERT_TRUE(GetParam().write(text, one));
+  EXPECT_EQ(text, kT);
+  // The buffer had room each time, so it is the same one.
+  EXPECT_EQ(text.data(), buffer);
 }
 
 TEST_P(DefinitionText, ParseFromAFieldOfItsOwnTarget) {

@@ -195,7 +195,8 @@ class TokenDraw {
 };
 
 TEST(LongTexts, DefinitionParseMatchesModel) {
-  // Mostly and-joiners, an or-joiner now and then, and pieces that read as
+  // Mostly and-joiners, an or-joiner now and then (also inside the tail of
+  // an and-joiner, as in "@@AND@@OR@@"), and pieces that read as
   // conditions.
   const std::vector<std::string> tokens = {
       " @@AND@@ ",
@@ -207,7 +208,9 @@ TEST(LongTexts, DefinitionParseMatchesModel) {
       "--#--n--#----{--d--}----{--k==v--,--w--}--",
       "x",
       "--;--",
-      "@@OR@@"};
+      "@@OR@@",
+      "OR@@",
+      "@OR@@"};
   TokenDraw draw(2024);
   FailureBudget budget;
   for (int round = 0; round < 4000; ++round) {

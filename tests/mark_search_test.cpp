@@ -135,18 +135,19 @@ std::vector<std::string> RandomTexts(std::string_view alphabet,
 
 TEST(MarkSearch, ForEachOfVisitsEveryMatchingByteOnceInOrder) {
   using vantrel::codec_internal::ForEachOf;
-  for (const std::string& text : RandomTexts("-;=,x", 1)) {
+  for (const std::string& text : RandomTexts("-;=,}x", 1)) {
     for (std::size_t from = 0; from <= text.size(); ++from) {
       for (std::size_t to = from; to <= text.size(); ++to) {
         std::vector<std::size_t> expected;
         for (std::size_t i = from; i < to; ++i) {
-          if (text[i] == ';' || text[i] == '=' || text[i] == ',') {
+          if (text[i] == ';' || text[i] == '=' || text[i] == ',' ||
+              text[i] == '}') {
             expected.push_back(i);
           }
         }
         std::vector<std::size_t> visited;
         EXPECT_TRUE(
-            ForEachOf(text, from, to, ';', '=', ',', [&](std::size_t i) {
+            ForEachOf(text, from, to, ';', '=', ',', '}', [&](std::size_t i) {
               visited.push_back(i);
               return true;
             }));
@@ -162,7 +163,7 @@ TEST(MarkSearch, ForEachOfStopsWhereTheVisitSays) {
   for (std::size_t stop = 0; stop < text.size(); ++stop) {
     std::size_t last = kNotFound;
     EXPECT_FALSE(
-        ForEachOf(text, 0, text.size(), ',', ',', ',', [&](std::size_t i) {
+        ForEachOf(text, 0, text.size(), ',', ',', ',', ',', [&](std::size_t i) {
           last = i;
           return i != stop;
         }));
@@ -170,14 +171,24 @@ TEST(MarkSearch, ForEachOfStopsWhereTheVisitSays) {
   }
 }
 
+TEST(MarkSearch, FarByteAgreesWithStringFindFromEveryStart) {
+  using vantrel::codec_internal::FindFarByte;
+  for (const std::string& text : RandomTexts("@-x", 1)) {
+    for (std::size_t from = 0; from <= text.size() + 1; ++from) {
+      ASSERT_EQ(FindFarByte(text, from, '@'), text.find('@', from))
+          << text << " " << from;
+    }
+  }
+}
+
 TEST(MarkSearch, MarksOfCompileTimeLengthAgreeWithStringFind) {
   for (const std::string& text : RandomTexts("-#=x")) {
     const std::string_view view(text);
     for (std::size_t from = 0; from <= text.size() + 1; ++from) {
-      ASSERT_EQ(FindMark(view, from, Mark<5>{"--#--"}),
+      ASSERT_EQ(FindMark(view, from, Mark<5, '#'>{"--#--"}),
                 view.find("--#--", from))
           << text << " " << from;
-      ASSERT_EQ(FindMark(view, from, Mark<2>{"=="}), view.find("==", from))
+      ASSERT_EQ(FindMark(view, from, Mark<2, '='>{"=="}), view.find("==", from))
           << text << " " << from;
     }
   }
@@ -199,26 +210,26 @@ TEST(MarkSearch, AnyAnchorFindsTheSameHits) {
 }
 
 // Copies exactly the mark's N bytes, whatever N, and nothing past them.
-template <std::size_t N>
+template <std::size_t N, char Middle>
 void ExpectCopiesExactly(const char (&literal)[N + 1]) {
   char buffer[16] = "xxxxxxxxxxxxxxx";
-  const char* const end = CopyMark(buffer, Mark<N>{literal});
+  const char* const end = CopyMark(buffer, Mark<N, Middle>{literal});
   EXPECT_EQ(end, buffer + N);
   EXPECT_EQ(std::string_view(buffer, N), std::string_view(literal, N));
   EXPECT_EQ(buffer[N], 'x') << "wrote past the mark " << literal;
 }
 
 TEST(MarkCopy, CopiesMarksOfEveryLength) {
-  ExpectCopiesExactly<0>("");
-  ExpectCopiesExactly<1>("=");
-  ExpectCopiesExactly<2>("==");
-  ExpectCopiesExactly<3>("-#-");
-  ExpectCopiesExactly<5>("--#--");
-  ExpectCopiesExactly<7>("@@AND@@");
+  ExpectCopiesExactly<0, '\0'>("");
+  ExpectCopiesExactly<1, '='>("=");
+  ExpectCopiesExactly<2, '='>("==");
+  ExpectCopiesExactly<3, '#'>("-#-");
+  ExpectCopiesExactly<5, '#'>("--#--");
+  ExpectCopiesExactly<7, 'D'>("@@AND@@");
 }
 
-// The marks of the condition text carry the lengths of their vocabulary
-// constants, and their bytes are the constants' own.
+// The marks of the condition text carry the lengths and the middle bytes of
+// their vocabulary constants, and their bytes are the constants' own.
 TEST(MarkCopy, ConditionMarksMatchTheirConstants) {
   namespace d = vantrel::vocabulary::delimiters;
   const vantrel::ConditionMarks marks = vantrel::CurrentMarks();
@@ -232,6 +243,18 @@ TEST(MarkCopy, ConditionMarksMatchTheirConstants) {
   EXPECT_EQ(std::string_view(marks.value_sep), d::kValueSeparator);
   EXPECT_EQ(marks.name.data, d::kNameMark.data());
   EXPECT_EQ(marks.key_sep.data, d::kKeyValueSeparator.data());
+
+  // The readers scan for a mark's middle byte, known at compile time, and
+  // then compare the whole mark with its constant.
+  const auto middle = [](auto mark) { return mark.data[mark.size() / 2]; };
+  EXPECT_EQ(middle(marks.name), marks.name.kMiddle);
+  EXPECT_EQ(middle(marks.detail_open), marks.detail_open.kMiddle);
+  EXPECT_EQ(middle(marks.detail_close), marks.detail_close.kMiddle);
+  EXPECT_EQ(middle(marks.params_open), marks.params_open.kMiddle);
+  EXPECT_EQ(middle(marks.params_close), marks.params_close.kMiddle);
+  EXPECT_EQ(middle(marks.item_sep), marks.item_sep.kMiddle);
+  EXPECT_EQ(middle(marks.key_sep), marks.key_sep.kMiddle);
+  EXPECT_EQ(middle(marks.value_sep), marks.value_sep.kMiddle);
 }
 
 TEST(TextSink, SizeSaturatesInsteadOfWrapping) {
@@ -247,7 +270,7 @@ TEST(TextSink, SizeSaturatesInsteadOfWrapping) {
   SizeSink huge;
   huge.Add(kMax - 2);
   EXPECT_EQ(huge.size(), kMax - 2);
-  huge.PutMark(Mark<5>{"--#--"});
+  huge.PutMark(Mark<5, '#'>{"--#--"});
   EXPECT_EQ(huge.size(), kMax);
   huge.Put("x");
   EXPECT_EQ(huge.size(), kMax);
@@ -256,11 +279,11 @@ TEST(TextSink, SizeSaturatesInsteadOfWrapping) {
 TEST(TextSink, WriteSinkPutsPiecesInOrder) {
   char buffer[32] = {};
   WriteSink sink(buffer);
-  sink.PutMark(Mark<5>{"--#--"});
+  sink.PutMark(Mark<5, '#'>{"--#--"});
   sink.Put("");
   sink.Put(std::string_view("a\0b", 3));
-  sink.PutMark(Mark<2>{"=="});
-  sink.PutMark(Mark<0>{""});
+  sink.PutMark(Mark<2, '='>{"=="});
+  sink.PutMark(Mark<0, '\0'>{""});
   EXPECT_EQ(sink.end(), buffer + 10);
   EXPECT_EQ(std::string_view(buffer, 10), std::string_view("--#--a\0b==", 10));
 }

@@ -81,7 +81,10 @@
 // SetFuncDefinition(text, source), SetFilterDefinition(text, source)
 //   Replace the whole of `text` with the definition text of `source`. An
 //   empty `definitions` gives the empty text. `source` is only read. Always
-//   returns true.
+//   returns true. When `text` already has the capacity for the new text,
+//   its buffer is reused and nothing is allocated, so a host that writes
+//   into the same string again and again allocates only as its texts grow.
+//   `text` may be one of the fields of `source`.
 //
 // The Func and Filter entry points behave identically; they are separate so
 // that the host can keep the two kinds of definition apart.

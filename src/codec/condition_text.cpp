@@ -10,6 +10,7 @@
 namespace vantrel {
 namespace {
 
+namespace d = vocabulary::delimiters;
 using codec_internal::FindMark;
 using codec_internal::kNotFound;
 
@@ -23,64 +24,116 @@ std::string_view Cut(std::string_view text, std::size_t from,
 
 // The reading of a params block in one forward walk.
 //
-// An item runs from `b` to the first item separator that begins at or after
-// b + 1 and before the block's closing mark, or to the closing mark; call
-// that end x. Its key runs from b to its first key separator at or after
-// b + 1, which must end by x; its values are cut at the value separators
-// that follow, each searched for from the end of the one before and counted
-// only when it ends by x.
+// The block runs from the end of its opening mark, at `open`, to its
+// closing mark: the first "--}--" that begins at or after open + 1. An item
+// runs from `b` to the first item separator that begins at or after b + 1
+// and before the closing mark, or to the closing mark; call that end x. Its
+// key runs from b to its first key separator at or after b + 1, which must
+// end by x; its values are cut at the value separators that follow, each
+// searched for from the end of the one before and counted only when it ends
+// by x.
 //
-// Rather than searching each item for each mark, the walk visits, in order,
-// every byte of the block that is the middle byte (the anchor) of an item,
-// key or value separator, checks whether the mark is really there, and
-// keeps the state of the item it is in. Two things about the marks make one
-// walk enough:
+// Rather than searching for the closing mark and then searching each item
+// for each mark, the walk visits, in order, every byte that is the middle
+// byte (the anchor) of a closing mark, an item, key or value separator,
+// checks whether the mark is really there, and keeps the state of the item
+// it is in. Three things about the marks make one walk enough:
 //   - a mark that begins before x has its anchor before x's anchor, so by
 //     the time the walk reaches x it has seen every mark of the item;
 //   - x is the start of an item separator or of the closing mark, which
 //     begin with '-', so a key separator ("==") that begins before x also
 //     ends by x; a value separator can run past x, so the last one found is
-//     held until the item's end is known.
+//     held until the item's end is known;
+//   - the closing mark begins with two '-', so the walk sees no other
+//     anchor between the closing mark's start and its anchor: it stops at
+//     the closing mark having seen what a walk bounded by it would see.
+// A block without a closing mark has no parameters: what the walk read is
+// dropped.
 class ParamsWalk {
  public:
   ParamsWalk(std::string_view text, const ConditionMarks& marks,
-             std::size_t first_item, std::list<DefinitionParam>& params)
-      : text_(text), marks_(marks), params_(params), item_(first_item) {}
+             std::size_t open, std::list<DefinitionParam>& params)
+      : text_(text),
+        marks_(marks),
+        params_(params),
+        open_(open),
+        item_(open + marks.params_open.size()) {}
 
-  // Reads the block up to `close`, the start of its closing mark. False when
-  // an item has no key separator of its own.
-  bool Run(std::size_t close) {
-    const char item_anchor = Anchor(marks_.item_sep);
-    const char key_anchor = Anchor(marks_.key_sep);
-    const char value_anchor = Anchor(marks_.value_sep);
-    // Anchors lie after the first byte of the block and are the middle
-    // bytes of their marks, and the block ends with a mark of five bytes,
-    // so none of the starts below wraps and every mark tested lies inside
-    // the text.
-    const bool read = codec_internal::ForEachOf(
-        text_, item_ + 1, close, item_anchor, key_anchor, value_anchor,
-        [&](std::size_t anchor) {
+  // Reads the block into `params`, which is empty. False when an item has
+  // no key separator of its own; then `params` keeps the items before it.
+  bool Run() {
+    // No mark tested runs further past its anchor than the closing mark
+    // does, and anchors that lie further on than the last one a closing
+    // mark can have do not matter, so every mark tested lies inside the
+    // text. Anchors lie at or after open + 1 + kCloseAnchor, so no start
+    // below wraps.
+    static_assert(kTail<d::kItemSeparatorLength> <= kCloseTail,
+                  "an item separator ends by the closing mark's end");
+    static_assert(kTail<d::kKeyValueSeparatorLength> <= kCloseTail,
+                  "a key separator ends by the closing mark's end");
+    static_assert(kTail<d::kValueSeparatorLength> <= kCloseTail,
+                  "a value separator ends by the closing mark's end");
+    const std::size_t size = text_.size();
+    if (size - open_ < 1 + marks_.params_close.size()) {
+      return true;  // no room for a closing mark
+    }
+    constexpr char close_anchor =
+        decltype(ConditionMarks::params_close)::kMiddle;
+    constexpr char item_anchor = kItemAnchor;
+    constexpr char key_anchor = decltype(ConditionMarks::key_sep)::kMiddle;
+    constexpr char value_anchor = decltype(ConditionMarks::value_sep)::kMiddle;
+    std::size_t stop = kNotFound;  // where the walk stopped
+    codec_internal::ForEachOf(
+        text_, open_ + 1 + kCloseAnchor, size - kCloseTail + 1, close_anchor,
+        item_anchor, key_anchor, value_anchor, [&](std::size_t anchor) {
           const char byte = text_[anchor];
-          if (byte == item_anchor) return ItemSeparatorAt(anchor);
-          if (byte == key_anchor && param_ == nullptr) {
-            KeySeparatorAt(anchor);
-          } else if (byte == value_anchor && param_ != nullptr) {
-            ValueSeparatorAt(anchor);
+          if (byte == close_anchor) {
+            if (!MarkAround(anchor, marks_.params_close)) return true;
+          } else if (byte == item_anchor) {
+            if (ItemSeparatorAt(anchor)) return true;
+          } else {
+            if (byte == key_anchor && param_ == nullptr) {
+              KeySeparatorAt(anchor);
+            } else if (byte == value_anchor && param_ != nullptr) {
+              ValueSeparatorAt(anchor);
+            }
+            return true;
           }
-          return true;
+          stop = anchor;
+          return false;
         });
-    return read && EndItem(close);
+    return Finish(stop);
   }
 
  private:
+  static constexpr std::size_t kCloseAnchor = d::kParamsCloseLength / 2;
+  static constexpr char kItemAnchor =
+      decltype(ConditionMarks::item_sep)::kMiddle;
+  // How many bytes of a mark of N bytes lie at or after its anchor.
   template <std::size_t N>
-  static char Anchor(codec_internal::Mark<N> mark) {
-    return mark.data[N / 2];
+  static constexpr std::size_t kTail = N - N / 2;
+  static constexpr std::size_t kCloseTail = kTail<d::kParamsCloseLength>;
+
+  // Ends the walk that stopped at the anchor `stop`: at the closing mark,
+  // at an item without a key separator, or nowhere (kNotFound).
+  bool Finish(std::size_t stop) {
+    if (stop != kNotFound && text_[stop] != kItemAnchor) {
+      return EndItem(stop - kCloseAnchor);
+    }
+    // Every closing mark whose anchor lies before `stop` has been seen, so
+    // the first one, if any, begins at or after stop + 1 - kCloseAnchor.
+    const bool closed =
+        stop != kNotFound && FindMark(text_, stop + 1 - kCloseAnchor,
+                                      marks_.params_close) != kNotFound;
+    if (closed) return false;
+    params_.clear();
+    return true;
   }
 
   // Whether `mark`, whose anchor is at `anchor`, lies there.
-  template <std::size_t N>
-  bool MarkAround(std::size_t anchor, codec_internal::Mark<N> mark) const {
+  template <std::size_t N, char Middle>
+  bool MarkAround(std::size_t anchor,
+                  codec_internal::Mark<N, Middle> mark) const {
     return std::memcmp(text_.data() + anchor - N / 2, mark.data, N) == 0;
   }
 
@@ -136,6 +189,7 @@ class ParamsWalk {
   std::string_view text_;
   const ConditionMarks& marks_;
   std::list<DefinitionParam>& params_;
+  std::size_t open_;                  // where the opening mark begins
   std::size_t item_;                  // where the current item begins
   DefinitionParam* param_ = nullptr;  // its parameter, once its key is read
   std::size_t value_ = 0;             // where its current value begins
@@ -186,10 +240,7 @@ bool ReadConditionText(std::string_view text, AlertDefinition& record) {
   // Params block: absent, or without its closing mark, means no parameters.
   const std::size_t p1 = FindMark(text, start, marks.params_open);
   if (p1 == kNotFound) return true;
-  const std::size_t p2 = FindMark(text, p1 + 1, marks.params_close);
-  if (p2 == kNotFound) return true;
-  return ParamsWalk(text, marks, p1 + marks.params_open.size(), record.params)
-      .Run(p2);
+  return ParamsWalk(text, marks, p1, record.params).Run();
 }
 
 std::size_t ConditionTextSize(const AlertDefinition& record) noexcept {

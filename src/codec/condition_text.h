@@ -25,14 +25,16 @@ namespace condition_marks {
 namespace d = vocabulary::delimiters;
 using codec_internal::Mark;
 struct ConditionMarks {
-  Mark<d::kNameMarkLength> name;              // "--#--"
-  Mark<d::kDetailOpenLength> detail_open;     // "--{--"
-  Mark<d::kDetailCloseLength> detail_close;   // "--}--"
-  Mark<d::kParamsOpenLength> params_open;     // "--{--"
-  Mark<d::kParamsCloseLength> params_close;   // "--}--"
-  Mark<d::kItemSeparatorLength> item_sep;     // "--;--"
-  Mark<d::kKeyValueSeparatorLength> key_sep;  // "=="
-  Mark<d::kValueSeparatorLength> value_sep;   // "--,--"
+  Mark<d::kNameMarkLength, d::kNameMarkMiddle> name;                // "--#--"
+  Mark<d::kDetailOpenLength, d::kDetailOpenMiddle> detail_open;     // "--{--"
+  Mark<d::kDetailCloseLength, d::kDetailCloseMiddle> detail_close;  // "--}--"
+  Mark<d::kParamsOpenLength, d::kParamsOpenMiddle> params_open;     // "--{--"
+  Mark<d::kParamsCloseLength, d::kParamsCloseMiddle> params_close;  // "--}--"
+  Mark<d::kItemSeparatorLength, d::kItemSeparatorMiddle> item_sep;  // "--;--"
+  Mark<d::kKeyValueSeparatorLength, d::kKeyValueSeparatorMiddle>
+      key_sep;  // "=="
+  Mark<d::kValueSeparatorLength, d::kValueSeparatorMiddle>
+      value_sep;  // "--,--"
 };
 }  // namespace condition_marks
 using condition_marks::ConditionMarks;

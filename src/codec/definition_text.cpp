@@ -3,6 +3,7 @@
 #include <array>
 #include <cassert>
 #include <cstring>
+#include <initializer_list>
 #include <list>
 #include <string_view>
 
@@ -106,7 +107,8 @@ JoinerScan ScanJoiners(std::string_view text) {
            std::memcmp(text.data() + at, joiner.data(), joiner.size()) == 0;
   };
   std::size_t and_from = 0;
-  std::size_t at = codec_internal::FindByte(text, 0, text.size(), '@');
+  // Joiners lie a condition apart, usually more than sixteen bytes.
+  std::size_t at = codec_internal::FindFarByte(text, 0, '@');
   while (at != kNotFound) {
     if (joiner_at(at, kOrJoiner)) {
       scan.first_or = at;
@@ -116,11 +118,18 @@ JoinerScan ScanJoiners(std::string_view text) {
     if (at >= and_from && joiner_at(at, kAndJoiner)) {
       if (scan.and_count < JoinerScan::kKept) scan.ands[scan.and_count++] = at;
       and_from = at + kAndJoiner.size();
-      // No joiner begins inside "@@AND" (an or-joiner may begin at its
-      // closing "@@").
-      next = at + 5;
+      // No joiner begins inside "@@AND"; an or-joiner may begin at either
+      // '@' of the closing "@@", and the scan goes on after them. (An
+      // and-joiner beginning there overlaps this one and is not a cut.)
+      for (const std::size_t tail : {at + 5, at + 6}) {
+        if (joiner_at(tail, kOrJoiner)) {
+          scan.first_or = tail;
+          return scan;
+        }
+      }
+      next = and_from;
     }
-    at = codec_internal::FindByte(text, next, text.size(), '@');
+    at = codec_internal::FindFarByte(text, next, '@');
   }
   return scan;
 }
@@ -140,21 +149,24 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   std::size_t next_kept = 0;
   if (found != kNotFound) {
     target.combination = kOrCombination;
-  } else {
-    if (scan.and_count == 0) return ReadPiece(whole, target.definitions);
+  } else if (scan.and_count != 0) {
     joiner = kAndJoiner;
     kept = scan.and_count;
     found = scan.ands[next_kept++];
     target.combination = kAndCombination;
   }
+  // Without a joiner, `found` stays kNotFound and the whole text is the one
+  // piece.
 
   // Pieces are not trimmed: the blanks around each joiner go with them, and
-  // the condition reader skips them.
+  // the condition reader skips them. The last piece runs to the end of the
+  // text (substr cuts the count kNotFound - start at the end).
   std::size_t start = 0;
   for (;;) {
     if (!ReadPiece(whole.substr(start, found - start), target.definitions)) {
       return false;
     }
+    if (found == kNotFound) return true;
     start = found + joiner.size();
     if (next_kept < kept) {
       found = scan.ands[next_kept++];
@@ -166,9 +178,6 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
       found = codec_internal::FindMarkAnchoredAt(whole, start, whole.size(),
                                                  joiner, 0);
     }
-    if (found == kNotFound) {
-      return ReadPiece(whole.substr(start), target.definitions);
-    }
   }
 }
 
@@ -176,17 +185,27 @@ bool WriteDefinitionText(std::string& text, const AlertDefinitions& source) {
   const std::string_view separator = SeparatorFor(source.combination);
   const ConditionMarks marks = CurrentMarks();
 
-  // One walk counts the bytes and sizes the working string; the same walk
-  // then writes them.
-  codec_internal::SizeSink size;
+  // One walk counts the bytes, and notes whether `text` is one of the
+  // fields; the same walk then writes them.
+  codec_internal::SizeSink size(text.data());
   PutDefinitionText(size, source, separator, marks);
-  std::string working(size.size(), '\0');
-  codec_internal::WriteSink sink(working.data());
-  PutDefinitionText(sink, source, separator, marks);
-  assert(sink.end() == working.data() + working.size());
 
-  // The host's string is touched only here, once the text is complete.
-  text = std::move(working);
+  // When the text fits in the host's string, and that string is not one of
+  // the fields read, the text is written there: resize() within the
+  // capacity allocates nothing, and fills only the bytes beyond the old
+  // size. Otherwise it is written into a string of its own, and the host's
+  // string is touched only once the text is complete, so that an allocation
+  // that fails leaves it as it was and a field that is the host's string is
+  // read whole before it is replaced. Nothing can fail once writing starts.
+  const bool in_place = size.size() <= text.capacity() && !size.saw_watched();
+  std::string working =
+      in_place ? std::string() : std::string(size.size(), '\0');
+  if (in_place) text.resize(size.size());
+  std::string& out = in_place ? text : working;
+  codec_internal::WriteSink sink(out.data());
+  PutDefinitionText(sink, source, separator, marks);
+  assert(sink.end() == out.data() + out.size());
+  if (!in_place) text = std::move(working);
   return true;
 }
 

@@ -111,21 +111,38 @@ inline std::size_t FindByte(std::string_view text, std::size_t from,
                               static_cast<const char*>(hit) - text.data());
 }
 
-// Calls visit(i) for every index i in [from, to), in increasing order, at
-// which `text` holds one of the bytes `x`, `y` and `z`, until a call returns
-// false. Returns false when a call did, true otherwise. `to` is at most the
-// size of `text`.
+// The lowest index at or after `from` at which `text` holds `byte`, or
+// kNotFound: memchr from the start, for a byte that usually lies far off,
+// where FindByte's first window would be spent in vain.
 //
-//   ForEachOf(";a=b,", 0, 5, ';', '=', ',', f)  calls f(0), f(2), f(4)
+//   FindFarByte("a@b@", 2, '@') == 3
+inline std::size_t FindFarByte(std::string_view text, std::size_t from,
+                               char byte) noexcept {
+  if (from >= text.size()) return kNotFound;
+  const void* const hit =
+      std::memchr(text.data() + from, byte, text.size() - from);
+  return hit == nullptr ? kNotFound
+                        : static_cast<std::size_t>(
+                              static_cast<const char*>(hit) - text.data());
+}
+
+// Calls visit(i) for every index i in [from, to), in increasing order, at
+// which `text` holds one of the bytes `w`, `x`, `y` and `z`, until a call
+// returns false. Returns false when a call did, true otherwise. `to` is at
+// most the size of `text`.
+//
+//   ForEachOf(";a=b,}", 0, 6, ';', '=', ',', '}', f)
+//   // calls f(0), f(2), f(4), f(5)
 //
 // Where the processor has SSE2 and the text is at least sixteen bytes long,
 // sixteen bytes are looked at together, in windows placed as in FindByte.
 template <typename Visit>
-bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
-               char y, char z, Visit visit) {
+bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char w,
+               char x, char y, char z, Visit visit) {
 #if VANTREL_MARK_SEARCH_SSE2
   constexpr std::size_t kWidth = 16;
   if (text.size() >= kWidth) {
+    const __m128i ws = _mm_set1_epi8(w);
     const __m128i xs = _mm_set1_epi8(x);
     const __m128i ys = _mm_set1_epi8(y);
     const __m128i zs = _mm_set1_epi8(z);
@@ -133,8 +150,8 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
       const __m128i bytes = _mm_loadu_si128(
           reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
       const __m128i found = _mm_or_si128(
-          _mm_or_si128(_mm_cmpeq_epi8(bytes, xs), _mm_cmpeq_epi8(bytes, ys)),
-          _mm_cmpeq_epi8(bytes, zs));
+          _mm_or_si128(_mm_cmpeq_epi8(bytes, ws), _mm_cmpeq_epi8(bytes, xs)),
+          _mm_or_si128(_mm_cmpeq_epi8(bytes, ys), _mm_cmpeq_epi8(bytes, zs)));
       return static_cast<unsigned>(_mm_movemask_epi8(found));
     };
     // Windows of sixteen bytes from `from` on; the last one ends at `to`
@@ -143,7 +160,8 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
     while (from < to) {
       const std::size_t at =
           to - from >= kWidth ? from : (to >= kWidth ? to - kWidth : 0);
-      unsigned hits = hits_at(at) & (0xFFFFU << (from - at));
+      unsigned hits = hits_at(at);
+      if (at != from) hits &= 0xFFFFU << (from - at);
       if (to - at < kWidth) hits &= (1U << (to - at)) - 1U;
       for (; hits != 0; hits &= hits - 1U) {
         if (!visit(at + LowestSetBit(hits))) return false;
@@ -155,7 +173,7 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char x,
 #endif
   for (; from < to; ++from) {
     const char c = text[from];
-    if ((c == x || c == y || c == z) && !visit(from)) return false;
+    if ((c == w || c == x || c == y || c == z) && !visit(from)) return false;
   }
   return true;
 }
@@ -204,14 +222,15 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
   return FindMarkEndingBy(text, from, text.size(), mark);
 }
 
-// FindMark for a mark whose length is known when the library is compiled,
-// as the marks of a condition text are. Same result; what differs is the
-// cost of a search that ends within sixteen bytes, which is what most of
-// the searches for the name and the blocks of a condition are: one load, one
-// compare and a fixed-size comparison of the mark.
-template <std::size_t N>
+// FindMark for a mark whose length and middle byte are known when the
+// library is compiled, as the marks of a condition text are. Same result;
+// what differs is the cost of a search that ends within sixteen bytes,
+// which is what most of the searches for the name and the blocks of a
+// condition are: one load, one compare with a constant and a fixed-size
+// comparison of the mark.
+template <std::size_t N, char Middle>
 inline std::size_t FindMark(std::string_view text, std::size_t from,
-                            Mark<N> mark) noexcept {
+                            Mark<N, Middle> mark) noexcept {
   static_assert(N > 0, "marks are not empty");
   constexpr std::size_t kAnchor = N / 2;
   const std::size_t size = text.size();
@@ -226,9 +245,10 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
     const std::size_t at = first < size - kWidth ? first : size - kWidth;
     const __m128i bytes = _mm_loadu_si128(
         reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
-    auto hits = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_cmpeq_epi8(bytes, _mm_set1_epi8(mark.data[kAnchor]))));
-    for (hits &= 0xFFFFU << (first - at); hits != 0; hits &= hits - 1U) {
+    auto hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(Middle))));
+    if (at != first) hits &= 0xFFFFU << (first - at);
+    for (; hits != 0; hits &= hits - 1U) {
       const std::size_t anchor = at + LowestSetBit(hits);
       if (anchor > last) return kNotFound;
       if (std::memcmp(text.data() + anchor - kAnchor, mark.data, N) == 0) {

@@ -19,21 +19,36 @@ namespace codec_internal {
 // wrapping, so that a text too long for any string makes resize() throw
 // std::length_error rather than size a short buffer. This is the one place
 // where the writers add sizes.
+//
+// Given the bytes of a string, it also notes whether any field put into it
+// is that string: a writer may overwrite its output string in place only
+// when the output is not one of the fields it reads.
 class SizeSink {
  public:
+  SizeSink() noexcept = default;
+  explicit SizeSink(const char* watched) noexcept : watched_(watched) {}
+
   void Add(std::size_t bytes) noexcept {
     const std::size_t sum = size_ + bytes;
     size_ = sum < size_ ? static_cast<std::size_t>(-1) : sum;
   }
-  void Put(std::string_view bytes) noexcept { Add(bytes.size()); }
-  template <std::size_t N>
-  void PutMark(Mark<N> /*mark*/) noexcept {
+  void Put(std::string_view bytes) noexcept {
+    Add(bytes.size());
+    if (bytes.data() == watched_) saw_watched_ = true;
+  }
+  template <std::size_t N, char Middle>
+  void PutMark(Mark<N, Middle> /*mark*/) noexcept {
     Add(N);
   }
   std::size_t size() const noexcept { return size_; }
+  // Whether a field put was the watched string. Two distinct strings never
+  // share their bytes, so comparing the bytes' address compares the strings.
+  bool saw_watched() const noexcept { return saw_watched_; }
 
  private:
   std::size_t size_ = 0;
+  const char* watched_ = nullptr;
+  bool saw_watched_ = false;
 };
 
 // Writes bytes at `dst`, which must have room for all of them (as a SizeSink
@@ -45,8 +60,8 @@ class WriteSink {
     if (!bytes.empty()) std::memcpy(dst_, bytes.data(), bytes.size());
     dst_ += bytes.size();
   }
-  template <std::size_t N>
-  void PutMark(Mark<N> mark) noexcept {
+  template <std::size_t N, char Middle>
+  void PutMark(Mark<N, Middle> mark) noexcept {
     dst_ = CopyMark(dst_, mark);
   }
   char* end() const noexcept { return dst_; }

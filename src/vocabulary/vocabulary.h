@@ -22,12 +22,17 @@
 namespace vantrel {
 namespace vocabulary {
 
-// Each constant, and the length of its text as a compile-time constant
-// (delimiters::kNameMarkLength == 5), taken from the same literal.
-#define VANTREL_WORD(group, identifier, text)                  \
-  namespace group {                                            \
-  extern const std::string identifier;                         \
-  constexpr std::size_t identifier##Length = sizeof(text) - 1; \
+// Each constant, and, as compile-time constants taken from the same
+// literal, the length of its text and the byte in its middle, at index
+// length / 2 ('\0' for the empty text):
+//
+//   delimiters::kNameMarkLength == 5
+//   delimiters::kNameMarkMiddle == '#'
+#define VANTREL_WORD(group, identifier, text)                         \
+  namespace group {                                                   \
+  extern const std::string identifier;                                \
+  constexpr std::size_t identifier##Length = sizeof(text) - 1;        \
+  constexpr char identifier##Middle = (text)[(sizeof(text) - 1) / 2]; \
   }
 #include "vocabulary_list.inc"
 #undef VANTREL_WORD
