@@ -126,6 +126,27 @@ inline std::size_t FindFarByte(std::string_view text, std::size_t from,
                               static_cast<const char*>(hit) - text.data());
 }
 
+#if VANTREL_MARK_SEARCH_SSE2
+// The window of sixteen bytes that ForEachOf looks at next in the stretch
+// [from, to) of a text of at least sixteen bytes: at `from`, or, for the
+// last one, moved back to end at `to` (or to begin at the start of the
+// text).
+inline std::size_t WindowFor(std::size_t from, std::size_t to) noexcept {
+  constexpr std::size_t kWidth = 16;
+  return to - from >= kWidth ? from : (to >= kWidth ? to - kWidth : 0);
+}
+
+// `hits`, the bits of the window at `at`, without those of bytes before
+// `from` or at or after `to`.
+inline unsigned HitsWithin(unsigned hits, std::size_t at, std::size_t from,
+                           std::size_t to) noexcept {
+  constexpr std::size_t kWidth = 16;
+  if (at != from) hits &= 0xFFFFU << (from - at);
+  if (to - at < kWidth) hits &= (1U << (to - at)) - 1U;
+  return hits;
+}
+#endif
+
 // Calls visit(i) for every index i in [from, to), in increasing order, at
 // which `text` holds one of the bytes `w`, `x`, `y` and `z`, until a call
 // returns false. Returns false when a call did, true otherwise. `to` is at
@@ -154,15 +175,9 @@ bool ForEachOf(std::string_view text, std::size_t from, std::size_t to, char w,
           _mm_or_si128(_mm_cmpeq_epi8(bytes, ys), _mm_cmpeq_epi8(bytes, zs)));
       return static_cast<unsigned>(_mm_movemask_epi8(found));
     };
-    // Windows of sixteen bytes from `from` on; the last one ends at `to`
-    // (or begins at the start of the text), and the bits of bytes before
-    // `from` or at or after `to` are dropped.
     while (from < to) {
-      const std::size_t at =
-          to - from >= kWidth ? from : (to >= kWidth ? to - kWidth : 0);
-      unsigned hits = hits_at(at);
-      if (at != from) hits &= 0xFFFFU << (from - at);
-      if (to - at < kWidth) hits &= (1U << (to - at)) - 1U;
+      const std::size_t at = WindowFor(from, to);
+      unsigned hits = HitsWithin(hits_at(at), at, from, to);
       for (; hits != 0; hits &= hits - 1U) {
         if (!visit(at + LowestSetBit(hits))) return false;
       }
