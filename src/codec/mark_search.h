@@ -257,12 +257,13 @@ inline std::size_t FindMark(std::string_view text, std::size_t from,
     // sixteen bytes that starts at `first`, or ends where the text ends.
     const std::size_t first = from + kAnchor;
     const std::size_t last = size - N + kAnchor;
-    const std::size_t at = first < size - kWidth ? first : size - kWidth;
+    const bool moved_back = first > size - kWidth;
+    const std::size_t at = moved_back ? size - kWidth : first;
     const __m128i bytes = _mm_loadu_si128(
         reinterpret_cast<const __m128i*>(text.data() + at));  // NOLINT
     auto hits = static_cast<unsigned>(
         _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(Middle))));
-    if (at != first) hits &= 0xFFFFU << (first - at);
+    if (moved_back) hits &= 0xFFFFU << (first - at);
     for (; hits != 0; hits &= hits - 1U) {
       const std::size_t anchor = at + LowestSetBit(hits);
       if (anchor > last) return kNotFound;
