@@ -1,0 +1,224 @@
+#include "text_check.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "reference/located_reader.h"
+#include "text.h"
+
+namespace vantrel::rules {
+namespace {
+
+namespace ref = vantrel_reference;
+using ref::kNone;
+
+constexpr std::string_view kAndJoiner = "@@AND@@";
+constexpr std::string_view kOrJoiner = "@@OR@@";
+constexpr std::string_view kCloseMark = "--}--";
+constexpr std::size_t kMarkSize = 5;  // every condition mark but "=="
+
+bool Holds(std::string_view text, std::size_t from, std::size_t to,
+           std::string_view what) {
+  return text.substr(from, to - from).find(what) != std::string_view::npos;
+}
+
+// What the reader makes of bytes [from, to) after the last mark it used in
+// a piece: the cause named for dropping them.
+Cause DroppedTail(std::string_view text, std::size_t from, std::size_t to,
+                  std::string_view joiner, bool params,
+                  const std::string& condition) {
+  Cause cause{CauseKind::kDroppedText, "", from, to - from};
+  if (joiner == kOrJoiner && Holds(text, from, to, kAndJoiner)) {
+    cause.kind = CauseKind::kBothJoiners;
+    cause.what =
+        R"(the text holds both joiners and is cut at "@@OR@@" only, so the conditions joined by "@@AND@@" after )" +
+        condition + " are lost";
+  } else if (Holds(text, from, to, "--#--")) {
+    cause.kind = CauseKind::kRunTogether;
+    cause.what = "another condition follows " + condition +
+                 " without a joiner and is lost";
+    if (Holds(text, from, to, "\n")) {
+      cause.what +=
+          " (the text holds a line break: --batch lines reads one rule per "
+          "line)";
+    }
+  } else if (params && (Holds(text, from, to, "--}--") ||
+                        Holds(text, from, to, "==") ||
+                        Holds(text, from, to, "--;--") ||
+                        Holds(text, from, to, "--,--"))) {
+    cause.kind = CauseKind::kMarkInField;
+    cause.what =
+        R"(a parameter or value after a closing mark "--}--" inside a field of )" +
+        condition + " is lost";
+  } else {
+    cause.what = "text after the last mark of " + condition + " is dropped";
+  }
+  return cause;
+}
+
+// The causes in piece `index` (from 0) of a text that does not come back:
+// the bytes the reader passes over, which are not written back, and the
+// blanks and marks that the writer adds.
+void PieceCauses(std::string_view text, std::string_view joiner,
+                 std::size_t index, bool last, const ref::LocatedCondition& c,
+                 Causes& causes) {
+  const ref::Span piece = c.piece;
+  const std::string condition = "condition " + std::to_string(index + 1);
+  const auto add = [&](CauseKind kind, std::size_t from, std::size_t to,
+                       std::string what) {
+    causes.Add(Cause{kind, std::move(what), from, to - from});
+  };
+  if (!c.has_name() && !c.has_detail() && !c.has_params()) {
+    add(CauseKind::kMissingMarks, piece.offset, piece.end(),
+        piece.size == 0
+            ? condition +
+                  R"( is empty: it reads as an empty condition, written back as "--#----#----{----}----}--")"
+            : condition +
+                  " holds no complete name, detail or params marks: it "
+                  "reads as an empty condition, and its " +
+                  std::to_string(piece.size) +
+                  (piece.size == 1 ? " byte is" : " bytes are") + " dropped");
+    return;
+  }
+  const bool blank_before = index > 0 && text[piece.offset] == ' ';
+  const bool blank_after = !last && text[piece.end() - 1] == ' ';
+  const std::string each_side = "; the writer puts one on each side";
+  if (index > 0 && !blank_before) {
+    add(CauseKind::kBlanks, piece.offset, piece.offset,
+        "no blank after the joiner before " + condition + each_side);
+  }
+  if (!last && !blank_after) {
+    add(CauseKind::kBlanks, piece.end(), piece.end(),
+        "no blank before the joiner after " + condition + each_side);
+  }
+  const std::size_t lead = piece.offset + (blank_before ? 1 : 0);
+  const std::size_t tail = piece.end() - (blank_after ? 1 : 0);
+  if (!c.has_name()) {
+    add(CauseKind::kMissingMarks, lead, lead,
+        condition + R"( has no name marks; "--#----#--" is written)");
+  }
+  if (!c.has_detail()) {
+    add(CauseKind::kMissingMarks, lead, lead,
+        condition + R"( has no detail block; "--{----}--" is written)");
+  }
+  const std::size_t start = c.has_name()     ? c.name_open
+                            : c.has_detail() ? c.detail_open
+                                             : c.params_open;
+  if (start > lead) {
+    add(CauseKind::kDroppedText, lead, start,
+        "text before the first mark of " + condition + " is dropped");
+  }
+  if (c.has_name() && c.has_detail() &&
+      c.detail_open > c.name_close + kMarkSize) {
+    add(CauseKind::kDroppedText, c.name_close + kMarkSize, c.detail_open,
+        "text between the name and the detail block of " + condition +
+            R"( is dropped (a name holding "--#--" ends there))");
+  }
+  if (c.has_detail() && c.has_params() &&
+      c.params_open > c.detail_close + kMarkSize) {
+    add(CauseKind::kDroppedText, c.detail_close + kMarkSize, c.params_open,
+        "text between the detail and the params block of " + condition +
+            R"( is dropped (a detail holding "--}--" ends there))");
+  }
+  std::size_t end = c.has_params()   ? c.params_close + kMarkSize
+                    : c.has_detail() ? c.detail_close + kMarkSize
+                                     : c.name_close + kMarkSize;
+  // A record without parameters is written with a second closing mark.
+  if (!c.has_params() && end + kMarkSize <= tail &&
+      text.substr(end, kMarkSize) == kCloseMark) {
+    end += kMarkSize;
+  }
+  if (end < tail) {
+    causes.Add(DroppedTail(text, end, tail, joiner, c.has_params(), condition));
+  }
+}
+
+}  // namespace
+
+const char* StatusName(Status status) {
+  switch (status) {
+    case Status::kOk:
+      return "ok";
+    case Status::kLossy:
+      return "lossy";
+    case Status::kRejected:
+      return "rejected";
+  }
+  return "ok";
+}
+
+TextCheck CheckText(Kind kind, const std::string& text, std::size_t max_causes,
+                    AlertDefinitions* records, Combination* combination) {
+  TextCheck check;
+  check.causes = Causes(max_causes);
+  AlertDefinitions own{};
+  AlertDefinitions& defs = records != nullptr ? *records : own;
+  Combination own_combination;
+  const bool accepted = ParseText(
+      kind, text, defs, combination != nullptr ? *combination : own_combination);
+  check.conditions = defs.definitions.size();
+  if (!accepted) {
+    check.status = Status::kRejected;
+    // The library appended one record per piece before the rejected one.
+    Rejection& rejection = check.rejection;
+    rejection.piece = check.conditions + 1;
+    ref::Pieces pieces(text);
+    ref::Span piece;
+    for (std::size_t i = 0; pieces.Next(piece); ++i) {
+      if (i < check.conditions) continue;
+      rejection.offset = piece.offset;
+      const ref::LocatedCondition c = ref::LocateCondition(text, piece);
+      if (c.rejected && !c.params.empty()) {
+        rejection.item = c.params.size();
+        rejection.item_offset = c.params.back().item.offset;
+        rejection.item_size = c.params.back().item.size;
+      }
+      break;
+    }
+    check.causes.Add(Cause{CauseKind::kRejectedItem, Describe(rejection, text),
+                           rejection.item != 0 ? rejection.item_offset
+                                               : rejection.offset,
+                           rejection.item_size});
+    return check;
+  }
+  Write(kind, check.written, defs);
+  if (check.written == text) {
+    check.written = std::string();
+    return check;
+  }
+  check.status = Status::kLossy;
+  check.difference = static_cast<std::size_t>(
+      std::mismatch(text.begin(), text.end(), check.written.begin(),
+                    check.written.end())
+          .first -
+      text.begin());
+  own = AlertDefinitions{};  // the records are not needed any more
+  const std::string_view joiner = ref::Joiner(text);
+  ref::Pieces pieces(text);
+  ref::Span piece;
+  for (std::size_t i = 0; pieces.Next(piece); ++i) {
+    const bool last = pieces.joiner_after() == kNone;
+    PieceCauses(text, joiner, i, last, ref::LocateCondition(text, piece),
+                check.causes);
+  }
+  if (check.causes.total() == 0) {
+    check.causes.Add(Cause{CauseKind::kOther,
+                           "the text differs from what the library writes "
+                           "back, and the reader names no cause",
+                           check.difference, 0});
+  }
+  return check;
+}
+
+std::string Describe(const Rejection& rejection, std::string_view text) {
+  std::string message = "piece " + std::to_string(rejection.piece) +
+                        " (at byte " + std::to_string(rejection.offset) +
+                        ") is rejected";
+  if (rejection.item == 0) return message;
+  return message + ": its parameter item " + std::to_string(rejection.item) +
+         " (at byte " + std::to_string(rejection.item_offset) +
+         ") has no \"==\" of its own: " +
+         Excerpt(text.substr(rejection.item_offset, rejection.item_size));
+}
+
+}  // namespace vantrel::rules
