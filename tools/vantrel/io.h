@@ -10,14 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "text.h"
+
 namespace vantrel_cli {
 
 // A failure that ends the command with exit code 2: unreadable input, bad
 // JSON, bytes the --bytes mode cannot carry, an output that cannot be
 // written.
-struct InputError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
+using InputError = vantrel::rules::InputError;
 
 // A file, or standard input for "-". One UTF-8 byte-order mark at its start
 // is skipped, whatever is read.
@@ -74,5 +74,10 @@ std::string Excerpt(std::string_view bytes);
 std::string_view Around(std::string_view bytes, std::size_t at);
 
 }  // namespace vantrel_cli
+
+namespace vantrel::cli {
+using vantrel_cli::Input;
+using vantrel_cli::Output;
+}  // namespace vantrel::cli
 
 #endif  // VANTREL_TOOLS_IO_H_

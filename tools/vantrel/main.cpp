@@ -1,257 +1,229 @@
 // vantrel: reads alert definition texts into JSON, writes them from JSON and
 // tells which rules come back unchanged through the library, one rule at a
-// time or many in one run (--batch).
+// time or many in one run (--batch FORM).
 //
 // The tool is a host like any other: it links the shared library and uses
-// only its four exports and the public header.
-//
-// Exit codes: 0 success; 1 a rejected piece (parse, check), a rule that does
-// not come back unchanged (check, a batch), a record that would not read
-// back (format --strict); 2 bad usage, unreadable input, bad JSON, bytes the
-// --bytes mode cannot carry, an input line of a batch that cannot be read.
+// only its four exports and the public header, through the rules library
+// (tools/rules/), which makes every verdict from the library's own parse
+// and write. This file holds the options only; commands.cpp runs them and
+// exit_code.h lists the exit codes.
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "batch.h"
+#include "commands.h"
+#include "exit_code.h"
 #include "io.h"
-#include "locate.h"
-#include "records_json.h"
-#include "round_trip.h"
 
 namespace {
 
-using namespace vantrel_cli;  // NOLINT(google-build-using-namespace)
+using vantrel::cli::Command;
+using vantrel::cli::Detect;
+using vantrel::cli::ExitCode;
+using vantrel::cli::Form;
+using vantrel::cli::Options;
 
-enum class Detect { Auto, Text, Json };
+int Code(ExitCode code) { return static_cast<int>(code); }
 
-struct Options : BatchOptions {
-  std::string file = "-";
-  std::string output_path;
-  bool newline = false;
-  bool json_report = false;
-  bool format_batch = false;
-  Detect detect = Detect::Auto;
-};
-
-bool LooksLikeJson(const std::string& input) {
-  const std::size_t first = input.find_first_not_of(" \t\r\n");
-  return first != std::string::npos &&
-         (input[first] == '{' || input[first] == '[');
-}
-
-// One final LF or CRLF ends the file; it is not part of the rule.
-void DropFinalLineBreak(std::string& text) {
-  if (!text.empty() && text.back() == '\n') text.pop_back();
-  if (!text.empty() && text.back() == '\r') text.pop_back();
-}
-
-AlertDefinitions ReadRecords(const Input& input, const std::string& json,
-                             const Options& o, Combination& combination) {
-  AlertDefinitions defs{};
-  try {
-    combination = ReadRecordsJson(json, o.mode, defs);
-  } catch (const InputError& error) {
-    throw InputError(input.label() + ": " + error.what());
-  }
-  return defs;
-}
-
-int RunParse(const Options& o, Input& input, Output& output) {
-  std::string text = input.ReadAll();
-  AlertDefinitions defs{};
-  Combination combination;
-  const bool ok = ParseText(o.kind, text, defs, combination);
-  if (!ok) {
-    std::cerr << "vantrel parse: "
-              << Describe(LocateRejection(text, defs.definitions.size()), text)
-              << "\n";
-    if (!o.partial) return 1;
-  }
-  text = std::string();
-  std::string out;
-  WriteRecordsJson(out, defs, combination, o.mode, [&](std::string& chunk) {
-    output.Write(chunk);
-    chunk.clear();
-  });
-  output.Write(out);
-  return ok ? 0 : 1;
-}
-
-int RunFormat(const Options& o, Input& input, Output& output) {
-  Combination combination;
-  AlertDefinitions defs = ReadRecords(input, input.ReadAll(), o, combination);
-  const std::vector<Problem> problems = CheckRecords(o.kind, defs, combination);
-  for (const Problem& problem : problems) {
-    std::cerr << "vantrel format: " << (o.strict ? "" : "warning: ")
-              << problem.path << ": " << problem.cause << "\n";
-  }
-  if (o.strict && !problems.empty()) {
-    std::cerr << "vantrel format: nothing written: the text would not read "
-                 "back as given (--strict)\n";
-    return 1;
-  }
-  defs.combination = combination ? *combination : kNoJoiner;
-  std::string text;
-  Write(o.kind, text, defs);
-  if (o.newline) text += '\n';
-  output.Write(text);
-  return 0;
-}
-
-int RunCheck(const Options& o, Input& input, Output& output) {
-  std::string in = input.ReadAll();
-  if (o.detect == Detect::Json ||
-      (o.detect == Detect::Auto && LooksLikeJson(in))) {
-    Combination combination;
-    AlertDefinitions defs = ReadRecords(input, in, o, combination);
-    in = std::string();
-    const std::vector<Problem> problems =
-        CheckRecords(o.kind, defs, combination);
-    output.Write(
-        o.json_report
-            ? Dump(RecordsReport(problems, o.mode, Report::object()), 2) + "\n"
-            : RecordsReportLines(problems, defs.definitions.size()));
-    return problems.empty() ? 0 : 1;
-  }
-  DropFinalLineBreak(in);
-  const TextCheck check = CheckText(o.kind, in);
-  if (o.json_report) {
-    output.Write(Dump(TextReport(check, in, o.mode, Report::object()), 2) +
-                 "\n");
-  } else if (check.status == TextCheck::Status::Rejected) {
-    std::cerr << "vantrel check: " << Describe(check.rejection, in) << "\n";
-  } else {
-    output.Write(TextReportLines(check, in));
-  }
-  return check.status == TextCheck::Status::Ok ? 0 : 1;
+// A choice among names: the option's value is checked against the names
+// (so "--bytes 1" is refused) and stored by name.
+template <typename T>
+CLI::Option* AddChoice(CLI::App& command, const std::string& flags, T& target,
+                       const std::vector<std::pair<std::string, T>>& choices,
+                       const std::string& help, const std::string& shown) {
+  std::vector<std::string> names;
+  for (const auto& choice : choices) names.push_back(choice.first);
+  return command
+      .add_option_function<std::string>(
+          flags,
+          [&target, choices](const std::string& value) {
+            for (const auto& choice : choices) {
+              if (choice.first == value) target = choice.second;
+            }
+          },
+          help)
+      ->check(CLI::IsMember(names))
+      ->option_text(shown);
 }
 
 void AddCommon(CLI::App& command, Options& o, const char* what) {
-  command
-      .add_option(
-          "--kind", o.kind,
-          "Function or filter definition (the library treats both alike)")
-      ->transform(CLI::CheckedTransformer(std::map<std::string, Kind>{
-          {"func", Kind::Func}, {"filter", Kind::Filter}}))
-      ->option_text("func|filter (default: func)");
-  command
-      .add_option("--bytes", o.mode,
-                  "How field bytes map to JSON strings: utf8 (fields must be "
-                  "UTF-8) or latin1 (every byte is U+0000-U+00FF)")
-      ->transform(CLI::CheckedTransformer(std::map<std::string, ByteMode>{
-          {"utf8", ByteMode::Utf8}, {"latin1", ByteMode::Latin1}}))
-      ->option_text("utf8|latin1 (default: utf8)");
+  AddChoice<vantrel::rules::Kind>(
+      command, "--kind", o.kind,
+      {{"func", vantrel::rules::Kind::Func},
+       {"filter", vantrel::rules::Kind::Filter}},
+      "Function or filter definition (the library treats both alike)",
+      "func|filter (default: func)");
+  AddChoice<vantrel::rules::ByteMode>(
+      command, "--bytes", o.mode,
+      {{"utf8", vantrel::rules::ByteMode::Utf8},
+       {"latin1", vantrel::rules::ByteMode::Latin1}},
+      "How field bytes map to JSON strings: utf8 (fields must be UTF-8) or "
+      "latin1 (every byte is U+0000-U+00FF)",
+      "utf8|latin1 (default: utf8)");
   command.add_option(
-      "-o,--output", o.output_path,
-      "Write to FILE instead of standard output; FILE is replaced "
-      "only when the command completes");
+      "-o,--output", o.output,
+      "Write to FILE instead of standard output. A regular FILE is replaced "
+      "only when the command completes, keeping its mode; a link is "
+      "followed; a device or FIFO is written directly");
+  command.add_flag("-q,--quiet", o.quiet,
+                   "Print no report, warnings or summary: the exit code only");
+  command
+      .add_option("--max-causes", o.max_causes,
+                  "Name at most N causes (or problems) per rule; the rest "
+                  "are counted")
+      ->check(CLI::Range(0, 1000000))
+      ->option_text("N (default: 20)");
   command.add_option("file", o.file, what)->capture_default_str();
 }
 
-const std::map<std::string, Form> kForms = {
-    {"lines", Form::Lines}, {"tsv", Form::Tsv}, {"jsonl", Form::Jsonl}};
+std::optional<Form> ParseForm(const std::string& value) {
+  if (value == "lines") return Form::kLines;
+  if (value == "tsv") return Form::kTsv;
+  if (value == "jsonl") return Form::kJsonl;
+  return std::nullopt;
+}
+
+// Flushes standard output; false when what was written did not all arrive
+// (a full disk, a closed pipe).
+bool StandardOutputWritten() {
+  std::cout.flush();
+  return std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
 
 int Main(int argc, char** argv) {
   CLI::App app{
       "vantrel: read alert definition texts into JSON, write them from JSON, "
       "and check that rules come back unchanged through the library.\n"
-      "Exit codes: 0 ok, 1 rejected or lossy, 2 usage or input error.",
+      "Exit codes: 0 ok, 1 rejected, lossy or not written, 2 usage, input or "
+      "output error.",
       "vantrel"};
   app.set_version_flag("--version", std::string("vantrel ") + VANTREL_VERSION);
+  app.require_subcommand(0, 1);
   Options o;
+  std::string batch;
+  std::string to;
 
   CLI::App* parse = app.add_subcommand(
       "parse", "Read a definition text and print its records as JSON");
-  AddCommon(*parse, o, "Definition text file, or - for stdin");
+  AddCommon(*parse, o, "Definition text file, or - for standard input");
   parse->add_flag(
       "--partial", o.partial,
       "When a piece is rejected, still print the records read before it");
   CLI::App* format = app.add_subcommand(
       "format", "Read records as JSON and print their definition text");
-  AddCommon(*format, o, "JSON file, or - for stdin");
-  format->add_flag("--newline", o.newline,
-                   "End the text with a line break (none by default)");
-  format->add_flag(
-      "--strict", o.strict,
-      "Write nothing (exit 1) when a record would not read back as given");
-  format->add_flag("--batch", o.format_batch,
-                   "Read one JSON object of records per line (with \"id\")");
-  format->add_option("--to", o.output, "Batch output: jsonl, lines or tsv")
-      ->transform(CLI::CheckedTransformer(kForms))
-      ->option_text("jsonl|lines|tsv (default: jsonl)");
+  AddCommon(*format, o, "JSON file, or - for standard input");
   CLI::App* check = app.add_subcommand(
       "check",
       "Check that a text comes back byte for byte, or records field by field");
-  AddCommon(*check, o, "Definition text or JSON file, or - for stdin");
-  check
-      ->add_option(
-          "--input", o.detect,
-          "What the input is: text, json, or auto (JSON when its first "
-          "non-blank byte is '{' or '[')")
-      ->transform(CLI::CheckedTransformer(
-          std::map<std::string, Detect>{{"auto", Detect::Auto},
-                                        {"text", Detect::Text},
-                                        {"json", Detect::Json}}))
-      ->option_text("auto|text|json (default: auto)");
-  check->add_flag("--json", o.json_report, "Print the report as JSON");
-  for (CLI::App* command : {parse, check}) {
-    command
-        ->add_option("--batch", o.input,
-                     "Many rules, one per line: lines, tsv or jsonl")
-        ->transform(CLI::CheckedTransformer(kForms))
-        ->option_text("lines|tsv|jsonl");
-  }
-  const CLI::Option* parse_batch = parse->get_option("--batch");
+  AddCommon(*check, o, "Definition text or JSON file, or - for standard input");
+
+  parse->add_option("--batch", batch,
+                    "Many rules, one per line: lines, tsv or jsonl")
+      ->check(CLI::IsMember({"lines", "tsv", "jsonl"}))
+      ->option_text("lines|tsv|jsonl");
+  check->add_option("--batch", batch,
+                    "Many rules, one per line: lines, tsv or jsonl (texts, "
+                    "or records)")
+      ->check(CLI::IsMember({"lines", "tsv", "jsonl"}))
+      ->option_text("lines|tsv|jsonl");
+  CLI::Option* format_batch =
+      format
+          ->add_option("--batch", batch,
+                       "Many rules: one JSON object per line, with \"id\" "
+                       "and the records or the \"text\" to keep")
+          ->check(CLI::IsMember({"jsonl"}))
+          ->option_text("jsonl");
+  format->add_option("--to", to, "Batch output: jsonl, lines or tsv")
+      ->check(CLI::IsMember({"jsonl", "lines", "tsv"}))
+      ->needs(format_batch)
+      ->option_text("jsonl|lines|tsv (default: jsonl)");
+  format
+      ->add_flag("--newline", o.newline,
+                 "End the text with a line break (none by default)")
+      ->excludes(format_batch);
+  format->add_flag(
+      "--strict", o.strict,
+      "Write no rule whose records would not read back as given (exit 1)");
+  CLI::Option* check_batch = check->get_option("--batch");
+  AddChoice<Detect>(*check, "--input", o.detect,
+                    {{"auto", Detect::kAuto},
+                     {"text", Detect::kText},
+                     {"json", Detect::kJson}},
+                    "What the input is: text, json, or auto (JSON when its "
+                    "first non-blank byte is '{' or '[')",
+                    "auto|text|json (default: auto)")
+      ->excludes(check_batch);
+  check->add_flag("--json", o.json_report, "Print the report as JSON")
+      ->excludes(check_batch);
 
   try {
     app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& help) {
+    const int code = app.exit(help);
+    if (!StandardOutputWritten()) {
+      std::cerr << "vantrel: cannot write the help to standard output\n";
+      return Code(ExitCode::kError);
+    }
+    return code;
+  } catch (const CLI::CallForVersion& version) {
+    const int code = app.exit(version);
+    if (!StandardOutputWritten()) {
+      std::cerr << "vantrel: cannot write the version to standard output\n";
+      return Code(ExitCode::kError);
+    }
+    return code;
   } catch (const CLI::ParseError& error) {
-    return app.exit(error) == 0 ? 0 : 2;
+    std::cerr << "vantrel: " << error.what()
+              << "\nvantrel: run 'vantrel --help' for the usage\n";
+    return Code(ExitCode::kError);
   }
   if (app.get_subcommands().empty()) {
     std::cerr << app.help()
               << "vantrel: give a subcommand: parse, format or check\n";
-    return 2;
+    return Code(ExitCode::kError);
   }
-  const std::string name = app.get_subcommands().front()->get_name();
-  const bool batch = o.format_batch || parse_batch->count() > 0 ||
-                     check->get_option("--batch")->count() > 0;
+  o.command = parse->parsed()    ? Command::kParse
+              : format->parsed() ? Command::kFormat
+                                 : Command::kCheck;
+  if (!batch.empty()) o.batch = ParseForm(batch);
+  if (!to.empty()) o.to = *ParseForm(to);
+  const std::string name =
+      std::string("vantrel ") + vantrel::cli::CommandName(o.command);
+  // Standard output keeps what was written before a failure (a batch's
+  // rows up to it); a file named by -o is replaced only by a complete
+  // answer, and otherwise left as it was.
+  const bool to_file = !o.output.empty() && o.output != "-";
+  std::optional<vantrel::cli::Output> output;
+  std::string message;
   try {
-    Input input(o.file);
-    Output output(o.output_path);
-    int code = 0;
-    if (batch) {
-      o.command = parse->parsed()    ? Command::Parse
-                  : format->parsed() ? Command::Format
-                                     : Command::Check;
-      code = RunBatch(o, input, output, std::cerr);
-    } else if (parse->parsed()) {
-      code = RunParse(o, input, output);
-    } else if (format->parsed()) {
-      code = RunFormat(o, input, output);
-    } else {
-      code = RunCheck(o, input, output);
-    }
-    // A file is replaced only when the output is complete: exit 0, or exit 1
-    // from a check or a batch, whose report names every rule. Standard
-    // output gets what was written in any case.
-    if (code == 0 || (code == 1 && (batch || check->parsed())) ||
-        o.output_path.empty() || o.output_path == "-") {
-      output.Commit();
-    }
-    return code;
-  } catch (const InputError& error) {
-    std::cerr << "vantrel " << name << ": " << error.what() << "\n";
+    vantrel::cli::Input input(o.file);
+    output.emplace(o.output);
+    const vantrel::cli::Result result =
+        vantrel::cli::RunCommand(o, input, *output, std::cerr);
+    if (result.complete || !to_file) output->Commit();
+    return Code(result.code);
+  } catch (const vantrel::rules::InputError& error) {
+    message = error.what();
   } catch (const std::bad_alloc&) {
-    std::cerr << "vantrel " << name << ": out of memory\n";
+    message = "out of memory";
   } catch (const std::length_error& error) {
-    std::cerr << "vantrel " << name << ": " << error.what() << "\n";
+    message = error.what();
   }
-  return 2;
+  if (output && !to_file) {
+    try {
+      output->Commit();
+    } catch (const vantrel::rules::InputError&) {
+      // The failure that ended the command is the one to tell.
+    }
+  }
+  std::cerr << name << ": " << message << "\n";
+  return Code(ExitCode::kError);
 }
 
 }  // namespace
@@ -265,5 +237,5 @@ int main(int argc, char** argv) {
       static_cast<void>(std::fputs(part, stderr));
     }
   }
-  return 2;
+  return Code(ExitCode::kError);
 }

@@ -1,11 +1,13 @@
-// The tool's units, held to the library's own behaviour where they mirror
-// it: piece and item location, byte encodings, the JSON reader and writer,
-// the records check, the exact check of texts and the batch modes.
+// The rules library and the commands, held to the library's own behaviour:
+// every verdict the tool gives must be the one the library's own parse and
+// write give, on every input; the explanations must name bytes of the text
+// and fields of the records that exist; the JSON form must read and write
+// the same records in both byte modes and name every error's place.
 #include <gtest/gtest.h>
 #include <vantrel/alert_definitions.h>
 
-#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
@@ -14,382 +16,232 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
-#include "batch.h"
+#include "commands.h"
 #include "io.h"
-#include "locate.h"
+#include "records_check.h"
 #include "records_json.h"
-#include "round_trip.h"
+#include "reports.h"
 #include "support/records.h"
 #include "support/sample_texts.h"
+#include "text.h"
+#include "text_check.h"
 
-namespace vantrel_cli {
+namespace vantrel::rules {
 namespace {
 
 using vantrel_test::SameRecords;
 
-// The worked example's two conditions and one the library rejects.
 const std::string kA = vantrel_test::kAlphaText;
 const std::string kB = vantrel_test::kBetaText;
 const std::string kR = vantrel_test::kRejectedDeltaText;
 
-// Random texts made of marks, joiners and short filler, so that every
-// branch of the reader is reached.
-std::string RandomText(std::mt19937& rng) {
+// Field texts that hold marks, joiners, mark halves, line ends and plain
+// bytes, so that every way a field can change is reached.
+const std::vector<std::string>& Tokens() {
   static const std::vector<std::string> tokens = {
-      "--#--", "--{--", "--}--", "--;--", "==", "--,--", "@@AND@@", "@@OR@@",
-      "k",     "v",     "-",     "=",     " ",  "#",     "{",       "}"};
-  std::uniform_int_distribution<std::size_t> length(0, 24);
-  std::uniform_int_distribution<std::size_t> pick(0, tokens.size() - 1);
-  std::string text;
-  for (std::size_t n = length(rng); n > 0; --n) text += tokens[pick(rng)];
-  return text;
+      "--#--", "--{--", "--}--", "--;--", "==",   "--,--", "@@AND@@",
+      "@@OR@@", "-",    "=",     "#",     "}",    ",",     "@@",
+      "k",     "v",     " ",     "\r",    "\n",   "\r\n",  "--"};
+  return tokens;
 }
 
-std::string Slice(const std::string& text, Span span) {
-  return text.substr(span.offset, span.size);
+std::string RandomField(std::mt19937& rng, int max_tokens) {
+  std::uniform_int_distribution<int> count(0, max_tokens);
+  std::uniform_int_distribution<std::size_t> pick(0, Tokens().size() - 1);
+  std::string field;
+  for (int n = count(rng); n > 0; --n) field += Tokens()[pick(rng)];
+  return field;
 }
 
-TEST(PieceLocation, FindsPiecesAndTheRejectedItemAsTheLibraryReadsThem) {
-  // A rejected middle piece: A @@AND@@ R @@AND@@ B.
-  const std::string text = kA + " @@AND@@ " + kR + " @@AND@@ " + kB;
-  ASSERT_EQ(text.size(), 146U);
-  EXPECT_EQ(JoinerOf(text), kAndJoiner);
-  const std::vector<Span> pieces = Pieces(text);
-  ASSERT_EQ(pieces.size(), 3U);
-  EXPECT_EQ(pieces[1].offset, 57U);
-  EXPECT_EQ(Slice(text, pieces[1]), " " + kR + " ");
-  EXPECT_EQ(Slice(text, pieces[2]), " " + kB);
-  const Rejection rejection = LocateRejection(text, 1);
-  EXPECT_EQ(rejection.piece, 2U);
-  EXPECT_EQ(rejection.offset, 57U);
-  EXPECT_EQ(rejection.item, 1U);
-  EXPECT_EQ(Slice(text, rejection.item_span), "k4");
-  EXPECT_EQ(LocateRejection(text, 0).item, 0U);
-  EXPECT_EQ(Describe(rejection, text),
-            "piece 2 (at byte 57) is rejected: its parameter item 1 (at byte "
-            "89) has no \"==\" of its own: \"k4\"");
-
-  // The or-joiner wins wherever it is; "@@AND@@" stays inside the pieces.
-  const std::string mixed = kA + " @@AND@@ " + kB + " @@OR@@ " + kA;
-  EXPECT_EQ(JoinerOf(mixed), kOrJoiner);
-  EXPECT_EQ(Pieces(mixed).at(1).offset, 100U + 6U);
-  // No joiner: one piece, the whole text; the empty text is one piece too.
-  EXPECT_EQ(Pieces(kA).size(), 1U);
-  EXPECT_EQ(Pieces(kA).front().size, kA.size());
-  EXPECT_EQ(Pieces("").size(), 1U);
-  // "@@AND@@" alone: two empty pieces.
-  ASSERT_EQ(Pieces("@@AND@@").size(), 2U);
-  EXPECT_EQ(Pieces("@@AND@@")[1].offset, 7U);
-  EXPECT_EQ(Pieces("@@AND@@")[1].size, 0U);
-}
-
-TEST(PieceLocation, NamesTheRightItemAmongSeveral) {
-  const std::string piece =
-      "--#--n--#----{--d--}----{--a==1--;--b==2--;--c--;--e==5--}--";
-  const Rejection rejection = LocateRejection(piece, 0);
-  EXPECT_EQ(rejection.item, 3U);
-  EXPECT_EQ(Slice(piece, rejection.item_span), "c");
-  const auto item = [](const std::string& text) {
-    return LocateRejection(text, 0).item;
-  };
-  // An "==" of a later item does not rescue an earlier one.
-  EXPECT_EQ(item("--#--n--#----{----}----{--a--;--b==2--}--"), 1U);
-  // An empty key fails: "==" is looked for from the item's second byte.
-  EXPECT_EQ(item("--#--n--#----{----}----{--==v--}--"), 1U);
-  // "--{--" directly followed by "--}--" is an item without "==".
-  EXPECT_EQ(item("--#--n--#----{----}----{----}--"), 1U);
-  // No params block, or one without its closing mark: accepted.
-  EXPECT_EQ(item("--#--n--#----{--d--}----}--"), 0U);
-  EXPECT_EQ(item("--#--n--#----{--d--}----{--k"), 0U);
-}
-
-TEST(PieceLocation, AgreesWithTheLibraryOnRandomTexts) {
-  std::mt19937 rng(20261209);
-  int rejected = 0;
-  for (int round = 0; round < 20000; ++round) {
-    const std::string text = RandomText(rng);
-    AlertDefinitions defs{};
-    const bool ok = GetFuncDefinition(text, defs);
-    const std::size_t read = defs.definitions.size();
-    // Every piece before the failure is accepted by the mirror, too.
-    for (std::size_t i = 0; i < read; ++i) {
-      ASSERT_EQ(LocateRejection(text, i).item, 0U) << text;
-    }
-    if (ok) {
-      ASSERT_EQ(Pieces(text).size(), read) << text;
-    } else {
-      ++rejected;
-      ASSERT_LT(read, Pieces(text).size()) << text;
-      ASSERT_NE(LocateRejection(text, read).item, 0U) << text;
-    }
-  }
-  EXPECT_GT(rejected, 100);  // the texts do reach the failure path
-}
-
-// The message of JsonString for bytes that are not UTF-8; empty when they
-// are.
-std::string Utf8Error(const std::string& bytes) {
-  try {
-    JsonString(bytes, ByteMode::Utf8, "f");
-  } catch (const InputError& error) {
-    return error.what();
-  }
-  return "";
-}
-
-TEST(ByteEncoding, Utf8ValidationFindsTheFirstBadByte) {
-  EXPECT_EQ(Utf8Error(""), "");
-  EXPECT_EQ(Utf8Error("plain ascii"), "");
-  EXPECT_EQ(Utf8Error("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"), "");
-  EXPECT_EQ(Utf8Error(std::string("nul\0byte", 8)), "");
-  const auto at = [](const std::string& bytes) {
-    const std::string error = Utf8Error(bytes);
-    const std::size_t from = error.find("(first at byte ");
-    if (from == std::string::npos) return error;
-    return error.substr(from + 15, error.find(' ', from + 15) - from - 15);
-  };
-  EXPECT_EQ(at("caf\xE9"), "3");               // Latin-1 byte
-  EXPECT_EQ(at("ab\x80"), "2");                // lone continuation
-  EXPECT_EQ(at("\xC0\x80"), "0");              // overlong NUL
-  EXPECT_EQ(at("x\xE0\x80\x80"), "1");         // overlong 3-byte
-  EXPECT_EQ(at("\xED\xA0\x80"), "0");          // surrogate
-  EXPECT_EQ(at("\xF4\x90\x80\x80"), "0");      // above U+10FFFF
-  EXPECT_EQ(at("\xF8\x88\x80\x80\x80"), "0");  // 5-byte form
-  EXPECT_EQ(at("ok\xE2\x82"), "2");            // cut short
-  EXPECT_EQ(at("caf\xE9!"), "3");              // a lead byte without its tail
-  EXPECT_EQ(at("\xC3\xA9\x80"), "2");          // a stray byte after a whole one
-}
-
-TEST(ByteEncoding, Latin1IsExactForEveryByteAndOnlyForThose) {
-  std::string all;
-  for (int byte = 0; byte < 256; ++byte) all += static_cast<char>(byte);
-  const std::string json = JsonString(all, ByteMode::Latin1, "f");
-  EXPECT_NE(json.find("\\u00e9"), std::string::npos);
-  EXPECT_NE(json.find("\\u0000"), std::string::npos);
-  EXPECT_EQ(json.find_first_of("\x80\xFF"), std::string::npos);  // ASCII only
-  EXPECT_EQ(FieldBytes(nlohmann::json::parse(json).get<std::string>(),
-                       ByteMode::Latin1, "f"),
-            all);
-  EXPECT_THROW(FieldBytes("\xC4\x80", ByteMode::Latin1, "f"), InputError);
-  EXPECT_THROW(FieldBytes("\xE2\x82\xAC", ByteMode::Latin1, "f"), InputError);
-
-  // Without latin1, UTF-8 is copied; controls, quote and backslash escaped.
-  EXPECT_EQ(JsonString("caf\xC3\xA9\n\"\\", ByteMode::Utf8, "f"),
-            "\"caf\xC3\xA9\\n\\\"\\\\\"");
-}
-
-TEST(ByteEncoding, ExcerptsAreEscapedAndCutWithTheirLength) {
-  EXPECT_EQ(Excerpt("a\xE9"
-                    "b"),
-            "\"a\\ufffdb\"");
-  EXPECT_EQ(Excerpt(std::string("\0\x1B[31m\n", 7)),
-            "\"\\u0000\\u001b[31m\\n\"");
-  EXPECT_EQ(Excerpt(std::string(100, 'a')),
-            "\"" + std::string(kExcerptBytes, 'a') + "\"... (100 bytes)");
-  EXPECT_EQ(Around(std::string(100, 'a'), 50).size(), kExcerptBytes);
-  EXPECT_EQ(Around("abc", 2), "abc");
-}
-
-struct ReadResult {
-  bool ok = false;
-  Combination combination;
-  std::string error;
-};
-
-ReadResult Read(const std::string& json, AlertDefinitions& defs,
-                ByteMode mode = ByteMode::Utf8) {
-  ReadResult result;
-  try {
-    result.combination = ReadRecordsJson(json, mode, defs);
-    result.ok = true;
-  } catch (const InputError& error) {
-    result.error = error.what();
-  }
-  return result;
-}
-
-std::string ErrorOf(const std::string& json) {
-  AlertDefinitions defs{};
-  const ReadResult result = Read(json, defs);
-  EXPECT_FALSE(result.ok) << json;
-  return result.error;
-}
-
-const auto kKeep = [](std::string& /*chunk*/) {};
-
-TEST(DefinitionsJson, ReadsTheShapeInAnyMemberOrder) {
-  AlertDefinitions defs{};
-  const auto result = Read(
-      R"({"definitions": [{"params": [{"values": ["a1", "a2"], "key": "k1"}],
-          "detail": "x", "name": "Alpha"}], "combination": 4294967295})",
-      defs);
-  ASSERT_TRUE(result.ok) << result.error;
-  EXPECT_EQ(result.combination, 4294967295U);
-  ASSERT_EQ(defs.definitions.size(), 1U);
-  const AlertDefinition& record = defs.definitions.front();
-  EXPECT_EQ(record.name, "Alpha");
-  EXPECT_EQ(record.detail, "x");
-  ASSERT_EQ(record.params.size(), 1U);
-  EXPECT_EQ(record.params.front().key, "k1");
-  EXPECT_EQ(record.params.front().values, (std::list<std::string>{"a1", "a2"}));
-
-  AlertDefinitions none{};
-  const auto null_result =
-      Read(R"({"combination": null, "definitions": []})", none);
-  ASSERT_TRUE(null_result.ok);
-  EXPECT_FALSE(null_result.combination);
-  EXPECT_TRUE(none.definitions.empty());
-}
-
-TEST(DefinitionsJson, NamesThePathOfEveryShapeError) {
-  const std::string head = R"({"combination": 1, "definitions": [)";
-  const std::string ok_record = R"({"name": "", "detail": "", "params": []})";
-  EXPECT_EQ(ErrorOf(head + ok_record + "," + ok_record + "," + ok_record +
-                    R"(, {"name": "", "detail": "", "params": [{"key": "k",
-                    "values": "v"}]}]})"),
-            "definitions[3].params[0].values: expected an array of strings, "
-            "found a string");
-  EXPECT_EQ(ErrorOf(head + R"({"name": 5}]})"),
-            "definitions[0].name: expected a string, found a number");
-  EXPECT_EQ(ErrorOf(head + R"({"name": "", "detail": ""}]})"),
-            "definitions[0]: missing member \"params\"");
-  EXPECT_EQ(ErrorOf(head + R"({"nmae": ""}]})"),
-            "definitions[0].nmae: unknown member (expected \"name\", "
-            "\"detail\", \"params\")");
-  EXPECT_EQ(ErrorOf(head + R"({"name": "", "name": ""}]})"),
-            "definitions[0].name: given twice");
-  EXPECT_EQ(ErrorOf(R"({"definitions": []})"),
-            "(top level): missing member \"combination\"");
-  EXPECT_EQ(ErrorOf(R"([])"),
-            "(top level): expected an object with \"combination\" and "
-            "\"definitions\", found an array");
-  EXPECT_NE(ErrorOf(R"({"combination": 4294967296, "definitions": []})")
-                .find("combination: expected null or an integer"),
-            std::string::npos);
-  EXPECT_NE(
-      ErrorOf(R"({"combination": -1, "definitions": []})").find("negative"),
-      std::string::npos);
-  EXPECT_NE(
-      ErrorOf(R"({"combination": 1.0, "definitions": []})").find("fractional"),
-      std::string::npos);
-  EXPECT_NE(
-      ErrorOf(R"({"combination": true, "definitions": []})").find("boolean"),
-      std::string::npos);
-}
-
-TEST(DefinitionsJson, ReportsLineAndColumnOfSyntaxErrors) {
-  const std::string error = ErrorOf("{\n  \"combination\": 1,\n  oops\n}");
-  EXPECT_EQ(error.rfind("line 3, column 3:", 0), 0U) << error;
-  EXPECT_EQ(ErrorOf("").rfind("line 1, column 1:", 0), 0U);
-  // Trailing text after the object is an error too.
-  EXPECT_EQ(ErrorOf(R"({"combination": 1, "definitions": []} x)")
-                .rfind("line 1, column 39:", 0),
-            0U);
-  // Latin1 mode refuses characters that stand for no byte.
-  AlertDefinitions defs{};
-  const auto result =
-      Read(R"({"combination": 1, "definitions": [{"name": "\u0100",
-           "detail": "", "params": []}]})",
-           defs, ByteMode::Latin1);
-  EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.error.rfind("definitions[0].name: holds a character", 0),
-            0U);
-}
-
-AlertDefinitions RandomRecords(std::mt19937& rng, bool any_bytes) {
+// max_tokens 0: plain, non-empty fields and at least one value, which
+// mostly come back unchanged.
+AlertDefinitions RandomRecords(std::mt19937& rng, int max_tokens) {
   std::uniform_int_distribution<int> small(0, 3);
-  std::uniform_int_distribution<int> byte(any_bytes ? 0 : 0x20,
-                                          any_bytes ? 255 : 0x7E);
-  const auto field = [&] {
-    std::string s;
-    for (int n = small(rng) * 2; n > 0; --n) s += static_cast<char>(byte(rng));
-    return s;
-  };
+  if (max_tokens == 0) {
+    std::uniform_int_distribution<int> letter('a', 'z');
+    const auto field = [&] { return std::string(1, static_cast<char>(letter(rng))); };
+    AlertDefinitions defs{};
+    for (int r = small(rng); r > 0; --r) {
+      AlertDefinition& record = defs.definitions.emplace_back();
+      record.name = field();
+      record.detail = field();
+      for (int p = small(rng); p > 0; --p) {
+        DefinitionParam& param = record.params.emplace_back();
+        param.key = field();
+        for (int v = small(rng) + 1; v > 0; --v) param.values.push_back(field());
+      }
+    }
+    return defs;
+  }
   AlertDefinitions defs{};
   for (int r = small(rng); r > 0; --r) {
     AlertDefinition& record = defs.definitions.emplace_back();
-    record.name = field();
-    record.detail = field();
+    record.name = RandomField(rng, max_tokens);
+    record.detail = RandomField(rng, max_tokens);
     for (int p = small(rng); p > 0; --p) {
       DefinitionParam& param = record.params.emplace_back();
-      param.key = field();
-      for (int v = small(rng); v > 0; --v) param.values.push_back(field());
+      param.key = RandomField(rng, max_tokens);
+      for (int v = small(rng); v > 0; --v) {
+        param.values.push_back(RandomField(rng, max_tokens));
+      }
     }
   }
   return defs;
 }
 
-TEST(DefinitionsJson, WriteThenReadGivesTheSameRecordsInBothByteModes) {
-  std::mt19937 rng(7);
-  for (int round = 0; round < 500; ++round) {
-    for (const ByteMode mode : {ByteMode::Utf8, ByteMode::Latin1}) {
-      const AlertDefinitions defs =
-          RandomRecords(rng, mode == ByteMode::Latin1);
-      std::string json;
-      WriteRecordsJson(json, defs, std::uint32_t{1}, mode, kKeep);
-      AlertDefinitions back{};
-      const auto result = Read(json, back, mode);
-      ASSERT_TRUE(result.ok) << result.error << "\n" << json;
-      EXPECT_EQ(result.combination, 1U);
-      ASSERT_TRUE(SameRecords(defs, back)) << json;
+// A stored rule: written from random records (mostly clean ones), then
+// sometimes changed as hands and tools change stored texts.
+std::string RandomText(std::mt19937& rng) {
+  std::uniform_int_distribution<int> pick(0, 9);
+  AlertDefinitions defs = RandomRecords(rng, pick(rng) < 6 ? 0 : 2);
+  for (AlertDefinition& record : defs.definitions) {
+    if (record.name.empty()) record.name = "n";
+    for (DefinitionParam& param : record.params) {
+      if (param.key.empty()) param.key = "k";
     }
   }
-}
-
-TEST(DefinitionsJson, FlushedOutputIsTheSameAsUnflushed) {
-  AlertDefinitions defs{};
-  for (int r = 0; r < 3000; ++r) {
-    defs.definitions.push_back(
-        {"name" + std::to_string(r), std::string(700, 'd'), {{"k", {"v"}}}});
+  defs.combination = static_cast<std::uint32_t>(pick(rng) % 3);
+  std::string text;
+  SetFuncDefinition(text, defs);
+  switch (pick(rng)) {
+    case 0:
+      text += "\r";
+      break;
+    case 1:
+      text += "\r\n";
+      break;
+    case 2:
+      text += " @@OR@@ " + kB;
+      break;
+    case 3:
+      text.insert(text.size() / 2, Tokens()[static_cast<std::size_t>(
+                                       pick(rng) * 2 % 21)]);
+      break;
+    case 4:
+      if (!text.empty()) text.erase(text.size() / 3, 1);
+      break;
+    default:
+      break;
   }
-  std::string whole;
-  WriteRecordsJson(whole, defs, std::nullopt, ByteMode::Utf8, kKeep);
-  std::string streamed;
-  std::string buffer;
-  int flushes = 0;
-  WriteRecordsJson(buffer, defs, std::nullopt, ByteMode::Utf8,
-                   [&](std::string& chunk) {
-                     EXPECT_GE(chunk.size(), std::size_t{1} << 16);
-                     streamed += chunk;
-                     chunk.clear();
-                     ++flushes;
-                   });
-  streamed += buffer;
-  EXPECT_GE(flushes, 1);
-  EXPECT_EQ(streamed, whole);
+  return text;
 }
 
-TEST(DefinitionsJson, UnwritableFieldIsNamedByItsPath) {
+// The library's own verdict on a text: parse into a fresh target, write
+// back, compare.
+Status LibraryVerdict(const std::string& text) {
   AlertDefinitions defs{};
-  defs.definitions.push_back({"ok", "ok", {{"k", {"a", "b\xE9"}}}});
-  std::string json;
-  try {
-    WriteRecordsJson(json, defs, std::nullopt, ByteMode::Utf8, kKeep);
-    ADD_FAILURE() << "written: " << json;
-  } catch (const InputError& error) {
-    EXPECT_EQ(
-        std::string(error.what())
-            .rfind("definitions[0].params[0].values[1] holds bytes that are "
-                   "not UTF-8 (first at byte 1 of the field)",
-                   0),
-        0U);
-  }
-  json.clear();
-  WriteRecordsJson(json, defs, std::nullopt, ByteMode::Latin1, kKeep);
-  EXPECT_NE(json.find("\"b\\u00e9\""), std::string::npos);
+  if (!GetFuncDefinition(text, defs)) return Status::kRejected;
+  std::string back;
+  SetFuncDefinition(back, defs);
+  return back == text ? Status::kOk : Status::kLossy;
 }
 
-std::vector<std::string> Paths(const std::vector<Problem>& report) {
+// The library's own verdict on records: write the whole definition, read
+// it back into a fresh target, compare the records and the combination.
+Status LibraryVerdict(const AlertDefinitions& source, Combination combination) {
+  AlertDefinitions defs = source;
+  defs.combination = combination ? *combination : 2;
+  std::string text;
+  SetFuncDefinition(text, defs);
+  AlertDefinitions back{};
+  back.combination = 2;
+  const bool ok = GetFuncDefinition(text, back);
+  const Combination got =
+      back.combination <= 1 ? Combination(back.combination) : std::nullopt;
+  return ok && SameRecords(defs, back) && got == combination ? Status::kOk
+                                                             : Status::kLossy;
+}
+
+Combination RandomCombination(std::mt19937& rng) {
+  switch (std::uniform_int_distribution<int>(0, 5)(rng)) {
+    case 0:
+      return std::nullopt;
+    case 1:
+    case 2:
+      return 0U;
+    case 3:
+    case 4:
+      return 1U;
+    default:
+      return 7U;
+  }
+}
+
+TEST(Verdicts, TextCheckIsTheLibrarysOwnOnManyTexts) {
+  std::mt19937 rng(4242);
+  std::array<int, 3> seen{};
+  for (int round = 0; round < 60000; ++round) {
+    const std::string text = RandomText(rng);
+    const TextCheck check = CheckText(Kind::Func, text);
+    ASSERT_EQ(check.status, LibraryVerdict(text)) << Quote(text);
+    ++seen.at(static_cast<std::size_t>(check.status));
+    if (check.status == Status::kOk) {
+      ASSERT_EQ(check.causes.total(), 0U);
+      continue;
+    }
+    // Every cause names bytes of the text.
+    ASSERT_GT(check.causes.total(), 0U) << Quote(text);
+    for (const Cause& cause : check.causes.kept()) {
+      ASSERT_LE(cause.offset + cause.size, text.size()) << Quote(text);
+    }
+    if (check.status == Status::kLossy) {
+      const std::size_t common = std::min(text.size(), check.written.size());
+      ASSERT_LE(check.difference, common);
+      ASSERT_EQ(text.compare(0, check.difference, check.written, 0,
+                             check.difference),
+                0);
+      if (check.difference < common) {
+        ASSERT_NE(text[check.difference], check.written[check.difference]);
+      }
+    }
+  }
+  for (const int count : seen) EXPECT_GT(count, 2000);
+}
+
+TEST(Verdicts, RecordsCheckIsTheLibrarysOwnOnManyRecordSets) {
+  std::mt19937 rng(11);
+  std::array<int, 2> seen{};
+  for (int round = 0; round < 60000; ++round) {
+    AlertDefinitions defs = RandomRecords(rng, round % 3 == 0 ? 0 : 2);
+    const Combination combination = RandomCombination(rng);
+    const RecordsCheck check = CheckRecords(Kind::Func, defs, combination);
+    ASSERT_EQ(check.status, LibraryVerdict(defs, combination));
+    ++seen.at(static_cast<std::size_t>(check.status));
+    // A lossy record set is explained, by paths that exist.
+    ASSERT_EQ(check.problems.empty(), check.status == Status::kOk);
+    for (const Problem& problem : check.problems) {
+      ASSERT_TRUE(problem.path == "combination" ||
+                  problem.path.rfind("definitions", 0) == 0)
+          << problem.path;
+    }
+  }
+  EXPECT_GT(seen[0], 5000);
+  EXPECT_GT(seen[1], 5000);
+}
+
+TEST(Verdicts, AFieldHoldingTheOtherJoinerSurvivesWhenTheLibrarySaysSo) {
+  // The and-joiner inside a detail of an or-joined definition: the library
+  // cuts at "@@OR@@" only and gives the records back as they were.
+  AlertDefinitions defs{};
+  defs.definitions.push_back({"a", "x @@AND@@ y", {{"k", {"v"}}}});
+  defs.definitions.push_back({"b", "d", {{"k", {"w"}}}});
+  EXPECT_EQ(CheckRecords(Kind::Func, defs, 0U).status, Status::kOk);
+  const RecordsCheck and_joined = CheckRecords(Kind::Func, defs, 1U);
+  ASSERT_EQ(and_joined.status, Status::kLossy);
+  EXPECT_EQ(and_joined.problems.front().path, "definitions[0].detail");
+  EXPECT_NE(and_joined.problems.front().cause.find("joiner"),
+            std::string::npos);
+}
+
+std::vector<std::string> Paths(const RecordsCheck& check) {
   std::vector<std::string> paths;
-  for (const Problem& problem : report) paths.push_back(problem.path);
+  for (const Problem& problem : check.problems) paths.push_back(problem.path);
   return paths;
 }
 
-TEST(RoundTripCheck, NamesTheFieldAndTheMarkThatBreaksIt) {
+TEST(RecordsCheck, NamesTheFieldAndTheMarkThatBreaksIt) {
   AlertDefinitions defs{};
   defs.definitions.push_back(
       {"Average_ResponseTime",
@@ -397,143 +249,84 @@ TEST(RoundTripCheck, NamesTheFieldAndTheMarkThatBreaksIt) {
        {{"Transaction_Name", {"Login", "Pay--,--Out"}}, {"Times", {"3"}}}});
   defs.definitions.push_back(
       {"Transaction_Filter", "transaction", {{"Transaction_Name", {"Login"}}}});
-  const std::vector<Problem> report = CheckRecords(Kind::Func, defs, 1U);
-  ASSERT_EQ(Paths(report),
-            (std::vector<std::string>{"definitions[0].params[0].values[1]"}));
-  const Problem& problem = report.front();
-  EXPECT_NE(problem.cause.find("\"--,--\""), std::string::npos);
-  EXPECT_EQ(problem.written, "Pay--,--Out");
-  EXPECT_EQ(problem.read_back, "Pay");
+  const RecordsCheck split = CheckRecords(Kind::Func, defs, 1U);
+  ASSERT_EQ(Paths(split).front(), "definitions[0].params[0].values[1]");
+  EXPECT_NE(split.problems.front().cause.find("holds \"--,--\""),
+            std::string::npos);
+  EXPECT_EQ(split.problems.front().written, "Pay--,--Out");
+  EXPECT_EQ(split.problems.front().read_back, "Pay");
 
-  // Mark formed with the mark after it: "x--,-" then "--,--".
+  // A mark formed with the mark after the field: "x--,-" then "--,--".
   defs.definitions.front().params.front().values = {"x--,-", "y"};
-  const std::vector<Problem> formed = CheckRecords(Kind::Func, defs, 1U);
-  ASSERT_EQ(Paths(formed),
-            (std::vector<std::string>{"definitions[0].params[0].values[0]"}));
-  EXPECT_NE(formed.front().cause.find("with the mark after it"),
+  const RecordsCheck formed = CheckRecords(Kind::Func, defs, 1U);
+  ASSERT_FALSE(formed.problems.empty());
+  EXPECT_EQ(formed.problems.front().path, "definitions[0].params[0].values[0]");
+  EXPECT_NE(formed.problems.front().cause.find("with the mark after it"),
             std::string::npos);
 
-  // The same records without the troublesome value survive, including
-  // values that only look dangerous.
+  // A detail cut by a closing mark; the params block still reads.
   defs.definitions.front().params.front().values = {"x-", "a==b", "--{--"};
-  EXPECT_TRUE(CheckRecords(Kind::Func, defs, 1U).empty());
-  EXPECT_TRUE(CheckRecords(Kind::Filter, defs, 0U).empty());
+  EXPECT_EQ(CheckRecords(Kind::Func, defs, 1U).status, Status::kOk);
+  defs.definitions.back().detail = "cut--}--here";
+  const RecordsCheck cut = CheckRecords(Kind::Filter, defs, 0U);
+  ASSERT_FALSE(cut.problems.empty());
+  EXPECT_EQ(cut.problems.front().path, "definitions[1].detail");
+  EXPECT_NE(cut.problems.front().cause.find("closes the detail block"),
+            std::string::npos);
 }
 
-TEST(RoundTripCheck, ReportsJoinersAndCombinationsThatDoNotSurvive) {
+TEST(RecordsCheck, ReportsCombinationsCountsAndEmptyKeys) {
   AlertDefinitions defs{};
-  defs.definitions.push_back({"A", "uses @@OR@@", {{"k", {"v"}}}});
+  defs.definitions.push_back({"A", "plain", {{"k", {"v"}}}});
   defs.definitions.push_back({"B", "", {{"k", {"v"}}}});
-  const std::vector<Problem> joiner = CheckRecords(Kind::Func, defs, 1U);
-  EXPECT_EQ(Paths(joiner),
-            (std::vector<std::string>{"definitions[0]", "definitions[0].detail",
-                                      "combination"}));
-  EXPECT_EQ(joiner.back().written, "1");
-  EXPECT_EQ(joiner.back().read_back, "0");
-
-  defs.definitions.front().detail = "plain";
-  EXPECT_TRUE(CheckRecords(Kind::Func, defs, 0U).empty());
   EXPECT_EQ(Paths(CheckRecords(Kind::Func, defs, 7U)),
             (std::vector<std::string>{"definitions", "combination"}));
   EXPECT_EQ(Paths(CheckRecords(Kind::Func, defs, std::nullopt)),
             (std::vector<std::string>{"definitions"}));
   defs.definitions.pop_back();
-  EXPECT_EQ(Paths(CheckRecords(Kind::Func, defs, 1U)),
-            (std::vector<std::string>{"combination"}));
-  EXPECT_TRUE(CheckRecords(Kind::Func, defs, std::nullopt).empty());
+  const RecordsCheck one = CheckRecords(Kind::Func, defs, 1U);
+  EXPECT_EQ(Paths(one), (std::vector<std::string>{"combination"}));
+  EXPECT_EQ(one.problems.front().written, "1");
+  EXPECT_EQ(one.problems.front().read_back, "null");
+  EXPECT_EQ(CheckRecords(Kind::Func, defs, std::nullopt).status, Status::kOk);
   AlertDefinitions empty{};
   EXPECT_EQ(Paths(CheckRecords(Kind::Func, empty, std::nullopt)),
             (std::vector<std::string>{"definitions"}));
+
+  defs.definitions.front().params.front().key.clear();
+  const RecordsCheck no_key = CheckRecords(Kind::Func, defs, std::nullopt);
+  ASSERT_FALSE(no_key.problems.empty());
+  EXPECT_EQ(no_key.problems.front().path, "definitions[0].params[0].key");
+  defs.definitions.front().params.front() = {"k", {}};
+  const RecordsCheck no_values = CheckRecords(Kind::Func, defs, std::nullopt);
+  ASSERT_EQ(Paths(no_values),
+            (std::vector<std::string>{"definitions[0].params[0].values"}));
+  EXPECT_EQ(no_values.problems.front().kind, CauseKind::kNoValues);
 }
 
-TEST(RoundTripCheck, SurvivesExactlyWhenTheLibraryGivesTheSameRecordsBack) {
-  std::mt19937 rng(11);
-  std::uniform_int_distribution<int> pick(0, 9);
-  static const char* const pieces[] = {
-      "--,--",   "--;--",  "--}--", "==", "--#--",
-      "@@AND@@", "@@OR@@", "-",     "=",  "v"};
-  int lossy = 0;
-  for (int round = 0; round < 3000; ++round) {
-    AlertDefinitions defs = RandomRecords(rng, false);
-    // Sprinkle marks into the fields.
-    for (AlertDefinition& record : defs.definitions) {
-      record.name += pieces[pick(rng)];
-      for (DefinitionParam& param : record.params) {
-        for (std::string& value : param.values) value += pieces[pick(rng)];
-      }
-    }
-    const std::optional<std::uint32_t> combination =
-        pick(rng) < 5 ? std::optional<std::uint32_t>(1U) : std::nullopt;
-    const std::vector<Problem> report =
-        CheckRecords(Kind::Func, defs, combination);
-
-    defs.combination = combination ? *combination : kNoJoiner;
-    std::string text;
-    SetFuncDefinition(text, defs);
-    AlertDefinitions back{};
-    back.combination = kNoJoiner;
-    const bool ok = GetFuncDefinition(text, back);
-    const std::optional<std::uint32_t> got =
-        back.combination <= 1 ? std::optional<std::uint32_t>(back.combination)
-                              : std::nullopt;
-    const bool same = ok && SameRecords(defs, back) && got == combination;
-    ASSERT_EQ(report.empty(), same) << text;
-    if (!same) ++lossy;
-  }
-  EXPECT_GT(lossy, 300);
-  EXPECT_LT(lossy, 2900);
+TEST(RecordsCheck, StaysBoundedAndLinearOnHugeLossyParameters) {
+  // 200,000 values that each hold "--,--": every value comes back split.
+  AlertDefinitions defs{};
+  DefinitionParam param;
+  param.key = "k";
+  for (int v = 0; v < 200000; ++v) param.values.push_back("a--,--b");
+  defs.definitions.push_back({"n", "d", {param}});
+  const RecordsCheck check = CheckRecords(Kind::Func, defs, std::nullopt, 20);
+  EXPECT_EQ(check.status, Status::kLossy);
+  EXPECT_EQ(check.problems.size(), 20U);
+  EXPECT_GT(check.more, 100000U);
+  EXPECT_LT(RecordsReportLines(check, 1).size(), 8000U);
 }
 
-TEST(ExactCheck, AgreesWithTheLibraryByteForByte) {
-  std::mt19937 rng(4242);
-  std::array<int, 3> seen{};
-  for (int round = 0; round < 20000; ++round) {
-    std::string text = RandomText(rng);
-    if (round % 3 == 0) {
-      AlertDefinitions defs = RandomRecords(rng, true);
-      defs.combination = static_cast<std::uint32_t>(round % 2);
-      SetFuncDefinition(text, defs);
-    }
-    AlertDefinitions defs{};
-    const bool ok = GetFuncDefinition(text, defs);
-    const TextCheck check = CheckText(Kind::Func, text);
-    ++seen.at(static_cast<std::size_t>(check.status));
-    if (!ok) {
-      ASSERT_EQ(check.status, TextCheck::Status::Rejected) << text;
-      ASSERT_EQ(check.rejection.piece, defs.definitions.size() + 1) << text;
-      continue;
-    }
-    std::string back;
-    SetFuncDefinition(back, defs);
-    ASSERT_EQ(check.conditions, defs.definitions.size());
-    if (back == text) {
-      ASSERT_EQ(check.status, TextCheck::Status::Ok) << text;
-      continue;
-    }
-    ASSERT_EQ(check.status, TextCheck::Status::Lossy) << text;
-    ASSERT_EQ(check.written, back);
-    ASSERT_LE(check.difference, std::min(text.size(), back.size()));
-    ASSERT_EQ(text.compare(0, check.difference, back, 0, check.difference), 0);
-    if (check.difference < std::min(text.size(), back.size())) {
-      ASSERT_NE(text[check.difference], back[check.difference]);
-    }
-    for (const Cause& cause : check.causes) {
-      ASSERT_LE(cause.offset + cause.size, text.size()) << text;
-    }
-  }
-  for (const int count : seen) EXPECT_GT(count, 200);
-}
-
-// The first cause of a lossy text, and the bytes it names.
 std::pair<std::string, std::string> FirstCause(const std::string& text) {
   const TextCheck check = CheckText(Kind::Func, text);
-  EXPECT_EQ(check.status, TextCheck::Status::Lossy) << text;
-  if (check.causes.empty()) return {};
-  const Cause& cause = check.causes.front();
+  EXPECT_EQ(check.status, Status::kLossy) << text;
+  if (check.causes.kept().empty()) return {};
+  const Cause& cause = check.causes.kept().front();
   return {cause.what, text.substr(cause.offset, cause.size)};
 }
 
-TEST(ExactCheck, NamesTheCausesOfTheReproductions) {
+TEST(TextCheck, NamesTheCausesOfTheDifferences) {
   const std::string a = "--#--A--#----{--x--}----{--k==a--}--";
   const std::string b = "--#--B--#----{--y--}----{--k==b--}--";
   auto [what, bytes] = FirstCause(a + " @@AND@@ " + b + " @@OR@@ " + a);
@@ -542,7 +335,6 @@ TEST(ExactCheck, NamesTheCausesOfTheReproductions) {
   std::tie(what, bytes) = FirstCause(a + "\n" + b + "\n" + a);
   EXPECT_NE(what.find("another condition follows condition 1"),
             std::string::npos);
-  EXPECT_EQ(bytes, "\n" + b + "\n" + a);
   std::tie(what, bytes) =
       FirstCause("--#--A--#----{--x--}----{--k==a--}--b--}--");
   EXPECT_NE(what.find("a parameter or value after a closing mark"),
@@ -558,53 +350,223 @@ TEST(ExactCheck, NamesTheCausesOfTheReproductions) {
             std::string::npos);
   EXPECT_NE(FirstCause(a + "@@AND@@ " + b).first.find("no blank before"),
             std::string::npos);
-  EXPECT_EQ(CheckText(Kind::Filter, a + " @@OR@@ " + b).status,
-            TextCheck::Status::Ok);
+  // A CR at the end is a byte of the rule, which the writer drops.
+  std::tie(what, bytes) = FirstCause("--#--A--#----{--x--}----}--\r");
+  EXPECT_EQ(bytes, "\r");
+  const TextCheck rejected = CheckText(Kind::Func, kA + " @@AND@@ " + kR);
+  EXPECT_EQ(rejected.status, Status::kRejected);
+  EXPECT_EQ(Describe(rejected.rejection, kA + " @@AND@@ " + kR),
+            "piece 2 (at byte 57) is rejected: its parameter item 1 (at byte "
+            "89) has no \"==\" of its own: \"k4\"");
 }
 
-// Stored rules as an export holds them: the examples, rules the library
-// writes from random records, and texts that are lossy or rejected.
-std::vector<std::string> MixOfRules(std::mt19937& rng, std::size_t count) {
-  std::vector<std::string> rules;
-  std::uniform_int_distribution<int> pick(0, 5);
-  while (rules.size() < count) {
-    switch (pick(rng)) {
-      case 0:
-        rules.push_back(kA + " @@AND@@ " + kB);
-        break;
-      case 1:
-        rules.push_back(kA + " @@OR@@ " + kR);
-        break;  // rejected
-      case 2:
-        rules.push_back(kA + " @@AND@@ " + kB + " @@OR@@ " + kA);
-        break;
-      case 3:
-        rules.push_back(kA + "  trailing");
-        break;
-      default: {
-        AlertDefinitions defs = RandomRecords(rng, false);
-        defs.combination = 1;
-        std::string text;
-        SetFuncDefinition(text, defs);
-        if (text.find_first_of("\r\n\t") == std::string::npos) {
-          rules.push_back(text);
-        }
+TEST(TextCheck, KeepsABoundedReportOfAHostileRule) {
+  // 300,000 empty conditions: one cause each, 20 kept, the rest counted.
+  std::string text;
+  for (int i = 0; i < 300000; ++i) text += "x @@AND@@ ";
+  const TextCheck check = CheckText(Kind::Func, text);
+  ASSERT_EQ(check.status, Status::kLossy);
+  EXPECT_EQ(check.causes.kept().size(), kDefaultMaxCauses);
+  EXPECT_GT(check.causes.more(), 299000U);
+  EXPECT_LT(TextReportLines(check, text).size(), 8000U);
+  EXPECT_LT(Dump(TextReport(check, text, ByteMode::Utf8, Report::object()))
+                .size(),
+            8000U);
+}
+
+TEST(ByteEncoding, Utf8ValidationFindsTheFirstBadByte) {
+  EXPECT_EQ(FirstNonUtf8(""), std::string::npos);
+  EXPECT_EQ(FirstNonUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"),
+            std::string::npos);
+  EXPECT_EQ(FirstNonUtf8(std::string("nul\0byte", 8)), std::string::npos);
+  EXPECT_EQ(FirstNonUtf8("caf\xE9"), 3U);            // Latin-1 byte
+  EXPECT_EQ(FirstNonUtf8("ab\x80"), 2U);             // lone continuation
+  EXPECT_EQ(FirstNonUtf8("\xC0\x80"), 0U);           // overlong NUL
+  EXPECT_EQ(FirstNonUtf8("x\xE0\x80\x80"), 1U);      // overlong 3-byte
+  EXPECT_EQ(FirstNonUtf8("\xED\xA0\x80"), 0U);       // surrogate
+  EXPECT_EQ(FirstNonUtf8("\xF4\x90\x80\x80"), 0U);   // above U+10FFFF
+  EXPECT_EQ(FirstNonUtf8("ok\xE2\x82"), 2U);         // cut short
+  EXPECT_EQ(FirstNonUtf8("\xC3\xA9\x80"), 2U);       // stray byte
+  // The JSON reader's own validation agrees on all 2-byte and 3-byte forms.
+  for (int a = 0x80; a < 0x100; ++a) {
+    for (int b = 0x00; b < 0x100; b += 3) {
+      const std::string bytes = {static_cast<char>(a), static_cast<char>(b),
+                                 '\x80'};
+      bool json_ok = true;
+      try {
+        static_cast<void>(nlohmann::json(bytes).dump());
+      } catch (const nlohmann::json::exception&) {
+        json_ok = false;
       }
+      ASSERT_EQ(FirstNonUtf8(bytes) == std::string::npos, json_ok)
+          << a << " " << b;
     }
   }
-  return rules;
 }
 
+TEST(ByteEncoding, Latin1IsExactForEveryByteAndMessagesAreSafe) {
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) all += static_cast<char>(byte);
+  const std::string json = JsonString(all, ByteMode::Latin1, "f");
+  EXPECT_EQ(json.find_first_of("\x80\xFF"), std::string::npos);
+  EXPECT_EQ(FieldBytes(nlohmann::json::parse(json).get<std::string>(),
+                       ByteMode::Latin1, "f"),
+            all);
+  EXPECT_THROW(FieldBytes("\xC4\x80", ByteMode::Latin1, "f"), InputError);
+  EXPECT_THROW(JsonString("caf\xE9", ByteMode::Utf8, "f"), InputError);
+  EXPECT_EQ(Excerpt("a\xE9"
+                    "b"),
+            "\"a\\ufffdb\"");
+  EXPECT_EQ(Excerpt(std::string("\0\x1B[31m\r\n", 8)),
+            "\"\\u0000\\u001b[31m\\r\\n\"");
+  EXPECT_EQ(Excerpt(std::string(100, 'a')),
+            "\"" + std::string(kExcerptBytes, 'a') + "\"... (100 bytes)");
+  EXPECT_EQ(MemberName("Location_Name"), "Location_Name");
+  EXPECT_EQ(MemberName("\x1B[31mRED\r\nfake: line"),
+            "\"\\u001b[31mRED\\r\\nfake: line\"");
+}
+
+std::string ErrorOf(const std::string& json) {
+  AlertDefinitions defs{};
+  try {
+    static_cast<void>(ReadRecordsJson(json, ByteMode::Utf8, defs));
+  } catch (const InputError& error) {
+    return error.what();
+  }
+  ADD_FAILURE() << "read: " << json;
+  return "";
+}
+
+TEST(RecordsJson, ReadsTheShapeAndNamesThePathOfEveryError) {
+  AlertDefinitions defs{};
+  EXPECT_EQ(ReadRecordsJson(R"({"definitions": [{"params": [{"values":
+      ["a1", "a2"], "key": "k1"}], "detail": "x", "name": "Alpha"}],
+      "combination": 4294967295})",
+                            ByteMode::Utf8, defs),
+            4294967295U);
+  ASSERT_EQ(defs.definitions.size(), 1U);
+  EXPECT_EQ(defs.definitions.front(),
+            (AlertDefinition{"Alpha", "x", {{"k1", {"a1", "a2"}}}}));
+  const std::string head = R"({"combination": 1, "definitions": [)";
+  const std::string ok = R"({"name": "", "detail": "", "params": []})";
+  EXPECT_EQ(ErrorOf(head + ok + "," + ok + "," + ok +
+                    R"(, {"name": "", "detail": "", "params": [{"key": "k",
+                    "values": "v"}]}]})"),
+            "definitions[3].params[0].values: expected an array of strings, "
+            "found a string");
+  EXPECT_EQ(ErrorOf(head + ok + ", 1]}"),
+            R"(definitions[1]: expected an object with "name", "detail" and "params", found a number)");
+  EXPECT_EQ(ErrorOf(head + R"({"name": "", "detail": ""}]})"),
+            "definitions[0]: missing member \"params\"");
+  EXPECT_EQ(ErrorOf(head + R"({"nmae": ""}]})"),
+            "definitions[0].nmae: unknown member (expected \"name\", "
+            "\"detail\", \"params\")");
+  EXPECT_EQ(ErrorOf(head + R"({"name": "", "name": ""}]})"),
+            "definitions[0].name: given twice");
+  EXPECT_EQ(ErrorOf(R"({"definitions": []})"),
+            "(top level): missing member \"combination\"");
+  EXPECT_EQ(ErrorOf("[]"),
+            "(top level): expected an object with \"combination\" and "
+            "\"definitions\", found an array");
+  // Member names are excerpted and escaped: no terminal control, no forged
+  // lines, no 100 KB message.
+  const std::string forged = ErrorOf(
+      R"({"\u001b[31mRED\r\nfake: line": 1, "combination": 1, "definitions": []})");
+  EXPECT_EQ(forged.find_first_of("\x1B\r\n"), std::string::npos) << forged;
+  EXPECT_LT(ErrorOf("{\"" + std::string(100000, 'x') + "\": 1}").size(), 300U);
+}
+
+TEST(RecordsJson, CombinationIsANumberFrom0To4294967295) {
+  const auto read = [](const std::string& number) {
+    AlertDefinitions defs{};
+    return ReadRecordsJson(
+        R"({"combination": )" + number + R"(, "definitions": []})",
+        ByteMode::Utf8, defs);
+  };
+  EXPECT_EQ(read("-0"), 0U);
+  EXPECT_EQ(read("1e0"), 1U);
+  EXPECT_EQ(read("4294967295"), 4294967295U);
+  EXPECT_EQ(read("null"), std::nullopt);
+  for (const auto& [number, found] :
+       std::vector<std::pair<std::string, std::string>>{
+           {"4294967296", "a larger number"},
+           {"-1", "a negative number"},
+           {"1.5", "a fractional number"},
+           {"true", "a boolean"}}) {
+    const std::string error = ErrorOf(R"({"combination": )" + number +
+                                      R"(, "definitions": []})");
+    EXPECT_NE(error.find(found), std::string::npos) << error;
+  }
+}
+
+TEST(RecordsJson, SyntaxErrorsNameTheirLineAndColumn) {
+  EXPECT_EQ(ErrorOf("{\n  \"combination\": 1,\n  oops\n}").rfind(
+                "line 3, column 3: syntax error", 0),
+            0U);
+  EXPECT_EQ(ErrorOf("").rfind("line 1, column 1: unexpected end", 0), 0U);
+  EXPECT_EQ(ErrorOf(R"({"combination": 1, "definitions": []} x)")
+                .rfind("line 1, column 39:", 0),
+            0U);
+  // A number out of range is an error of the document, with its place.
+  EXPECT_EQ(ErrorOf("{\"combination\":\n 1e400, \"definitions\": []}"),
+            "line 2, column 6: number out of range: \"1e400\"");
+  RuleLine line;
+  EXPECT_THROW(
+      ReadRuleLine(R"({"id": "a", "text": "x", "n": 1e400})", ByteMode::Utf8,
+                   line),
+      InputError);
+  EXPECT_EQ(line.id, "a");
+}
+
+TEST(RecordsJson, WriteThenReadGivesTheSameRecordsInBothByteModes) {
+  std::mt19937 rng(7);
+  for (int round = 0; round < 2000; ++round) {
+    for (const ByteMode mode : {ByteMode::Utf8, ByteMode::Latin1}) {
+      AlertDefinitions defs = RandomRecords(rng, 3);
+      if (mode == ByteMode::Latin1 && !defs.definitions.empty()) {
+        defs.definitions.front().name += "\xE9\xFF";
+      }
+      std::string json;
+      WriteRecordsJson(json, defs, 1U, mode, [](std::string&) {});
+      AlertDefinitions back{};
+      ASSERT_EQ(ReadRecordsJson(json, mode, back), 1U);
+      ASSERT_TRUE(SameRecords(defs, back)) << json;
+      std::string line = "{\"id\":1,";
+      AppendRecordMembers(line, defs, std::nullopt, mode);
+      RuleLine rule;
+      ReadRuleLine(line + "}", mode, rule);
+      ASSERT_TRUE(rule.has_records);
+      ASSERT_TRUE(SameRecords(defs, rule.defs)) << line;
+    }
+  }
+  AlertDefinitions bad{};
+  bad.definitions.push_back({"ok", "ok", {{"k", {"a", "b\xE9"}}}});
+  try {
+    CheckRecordsEncodable(bad, ByteMode::Utf8);
+    ADD_FAILURE();
+  } catch (const InputError& error) {
+    EXPECT_EQ(std::string(error.what())
+                  .rfind("definitions[0].params[0].values[1] holds bytes", 0),
+              0U);
+  }
+}
+
+}  // namespace
+}  // namespace vantrel::rules
+
+namespace vantrel::cli {
+namespace {
+
+using rules::Status;
+
 struct BatchRun {
-  int code = 0;
-  std::vector<nlohmann::json> answers;
+  Result result;
+  std::vector<nlohmann::json> rows;
   std::string output;
   std::string messages;
 };
 
-BatchRun RunOn(const BatchOptions& options, const std::string& input_text) {
-  // CTest runs each test in a process of its own, two at a time, so the
-  // files are named after the test that uses them.
+BatchRun RunOn(const Options& options, const std::string& input_text) {
   const std::string base =
       testing::TempDir() + "vantrel_batch_" +
       testing::UnitTest::GetInstance()->current_test_info()->name();
@@ -616,138 +578,139 @@ BatchRun RunOn(const BatchOptions& options, const std::string& input_text) {
     Input input(in_path);
     Output output(out_path);
     std::ostringstream messages;
-    run.code = RunBatch(options, input, output, messages);
-    output.Commit();
+    run.result = RunCommand(options, input, output, messages);
+    if (run.result.complete) output.Commit();
     run.messages = messages.str();
   }
   std::ifstream file(out_path, std::ios::binary);
   run.output.assign(std::istreambuf_iterator<char>(file), {});
-  if (options.command != Command::Format || options.output == Form::Jsonl) {
+  if (options.command != Command::kFormat || options.to == Form::kJsonl) {
     std::istringstream lines(run.output);
     for (std::string line; std::getline(lines, line);) {
-      run.answers.push_back(nlohmann::json::parse(line));
+      run.rows.push_back(nlohmann::json::parse(line));
     }
   }
   return run;
 }
 
-// The library's own answer for a stored rule.
-std::string Expected(const std::string& text) {
-  AlertDefinitions defs{};
-  if (!GetFuncDefinition(text, defs)) return "rejected";
-  std::string back;
-  SetFuncDefinition(back, defs);
-  return back == text ? "ok" : "lossy";
+std::string Latin1Json(const std::string& bytes) {
+  return rules::JsonString(bytes, rules::ByteMode::Latin1, "text");
 }
 
-TEST(Batch, CheckAgreesWithTheLibraryInEveryInputForm) {
+TEST(Batch, EveryRowOfACheckIsTheLibrarysVerdict) {
+  // Texts and record sets in one JSON Lines batch, every byte carried by
+  // --bytes latin1; each row must carry its id and the library's verdict.
   std::mt19937 rng(99);
-  const std::vector<std::string> rules = MixOfRules(rng, 600);
-  std::string lines;
-  std::string tsv;
   std::string jsonl;
-  std::map<std::string, int> counts;
-  for (std::size_t i = 0; i < rules.size(); ++i) {
-    lines += rules[i] + (i % 3 == 0 ? "\r\n" : "\n");
-    tsv += "rule-" + std::to_string(i) + "\t" + rules[i] + "\n";
-    jsonl += nlohmann::json{{"id", i}, {"text", rules[i]}}.dump() + "\n";
-    ++counts[Expected(rules[i])];
-  }
-  ASSERT_GT(counts["ok"], 100);
-  ASSERT_GT(counts["lossy"], 100);
-  ASSERT_GT(counts["rejected"], 50);
-  BatchOptions options;
-  for (const Form form : {Form::Lines, Form::Tsv, Form::Jsonl}) {
-    options.input = form;
-    const BatchRun run = RunOn(options, form == Form::Lines ? lines
-                                        : form == Form::Tsv ? tsv
-                                                            : jsonl);
-    ASSERT_EQ(run.code, 1);
-    ASSERT_EQ(run.answers.size(), rules.size());
-    for (std::size_t i = 0; i < rules.size(); ++i) {
-      const nlohmann::json id =
-          form == Form::Lines ? nlohmann::json(i + 1)
-          : form == Form::Tsv ? nlohmann::json("rule-" + std::to_string(i))
-                              : nlohmann::json(i);
-      ASSERT_EQ(run.answers[i]["id"], id);
-      ASSERT_EQ(run.answers[i]["status"], Expected(rules[i])) << rules[i];
+  std::vector<Status> expected;
+  for (int i = 0; i < 20000; ++i) {
+    if (i % 2 == 0) {
+      const std::string text = rules::RandomText(rng);
+      jsonl += "{\"id\":" + std::to_string(i) + ",\"text\":" +
+               Latin1Json(text) + "}\n";
+      expected.push_back(rules::LibraryVerdict(text));
+    } else {
+      const AlertDefinitions defs = rules::RandomRecords(rng, 2);
+      const rules::Combination combination = rules::RandomCombination(rng);
+      jsonl += "{\"id\":\"r" + std::to_string(i) + "\",";
+      rules::AppendRecordMembers(jsonl, defs, combination,
+                                 rules::ByteMode::Latin1);
+      jsonl += "}\n";
+      expected.push_back(rules::LibraryVerdict(defs, combination));
     }
-    EXPECT_EQ(run.messages,
-              "vantrel check: 600 rules: " + std::to_string(counts["ok"]) +
-                  " ok, " + std::to_string(counts["lossy"]) + " lossy, " +
-                  std::to_string(counts["rejected"]) + " rejected, 0 error\n");
   }
-  // A line that cannot be read is an error of its own; the others go on.
-  options.input = Form::Jsonl;
-  const BatchRun broken =
-      RunOn(options, "{\"id\": \"a\", \"text\": \"" + kA + "\"}\n{oops\n" +
-                         "{\"id\": [1], \"text\": \"\"}\n" + kA + "\n");
-  EXPECT_EQ(broken.code, 2);
-  ASSERT_EQ(broken.answers.size(), 4U);
-  EXPECT_EQ(broken.answers[0]["status"], "ok");
-  EXPECT_EQ(broken.answers[1]["status"], "error");
-  EXPECT_EQ(broken.answers[1]["line"], 2);
-  EXPECT_EQ(broken.answers[2]["status"], "error");
-  EXPECT_EQ(broken.answers[3]["status"], "error");
+  Options options;
+  options.batch = Form::kJsonl;
+  options.mode = rules::ByteMode::Latin1;
+  const BatchRun run = RunOn(options, jsonl);
+  ASSERT_EQ(run.rows.size(), expected.size());
+  std::map<std::string, int> counts;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const nlohmann::json id =
+        i % 2 == 0 ? nlohmann::json(i) : nlohmann::json("r" + std::to_string(i));
+    ASSERT_EQ(run.rows[i]["id"], id);
+    ASSERT_EQ(run.rows[i]["status"], rules::StatusName(expected[i])) << i;
+    ++counts[rules::StatusName(expected[i])];
+  }
+  EXPECT_EQ(run.result.code, ExitCode::kNotUnchanged);
+  EXPECT_EQ(run.messages.rfind("vantrel check: 20000 rules: " +
+                                   std::to_string(counts["ok"]) + " ok, " +
+                                   std::to_string(counts["lossy"]) +
+                                   " lossy, " +
+                                   std::to_string(counts["rejected"]) +
+                                   " rejected, 0 error\n",
+                               0),
+            0U)
+      << run.messages;
 }
 
-TEST(Batch, ParseAndFormatGiveTheLibrarysRecordsAndTexts) {
-  std::mt19937 rng(7);
-  const std::vector<std::string> rules = MixOfRules(rng, 300);
-  std::string lines;
-  for (const std::string& rule : rules) lines += rule + "\n";
-  BatchOptions options;
-  options.command = Command::Parse;
-  const BatchRun parsed = RunOn(options, lines);
-  ASSERT_EQ(parsed.answers.size(), rules.size());
-  std::string records;  // the lines of the rules read whole, for format
-  std::vector<std::string> texts;  // what the library writes for them
-  for (std::size_t i = 0; i < rules.size(); ++i) {
-    AlertDefinitions want{};
-    const bool ok = GetFuncDefinition(rules[i], want);
-    const nlohmann::json& answer = parsed.answers[i];
-    ASSERT_EQ(answer["status"], ok ? "ok" : "rejected");
-    if (!ok) {
-      ASSERT_FALSE(answer.contains("definitions"));
-      continue;
-    }
-    AlertDefinitions got{};
-    RecordsFromJson(answer, ByteMode::Utf8, got, {"id", "status"});
-    ASSERT_TRUE(SameRecords(want, got)) << rules[i];
-    records += answer.dump() + "\n";
-    texts.emplace_back();
-    SetFuncDefinition(texts.back(), want);
+TEST(Batch, ABadLineCostsThatLineOnly) {
+  Options options;
+  options.batch = Form::kJsonl;
+  const BatchRun run = RunOn(
+      options, "{\"id\": \"a\", \"text\": \"" + rules::kA +
+                   "\"}\n{\"id\": 1e400, \"text\": \"\"}\n\n{\"id\": 1.5, "
+                   "\"text\": \"\"}\n{oops\n{\"id\": 7, \"text\": \"" +
+                   rules::kA + "\"}\n");
+  EXPECT_EQ(run.result.code, ExitCode::kError);
+  ASSERT_EQ(run.rows.size(), 5U);
+  EXPECT_EQ(run.rows[0]["status"], "ok");
+  for (std::size_t i = 1; i < 4; ++i) {
+    EXPECT_EQ(run.rows[i]["status"], "error");
+    EXPECT_TRUE(run.rows[i]["id"].is_null());  // never the line number
   }
-  options.command = Command::Format;
-  const BatchRun formatted = RunOn(options, records);
-  ASSERT_EQ(formatted.answers.size(), texts.size());
-  for (std::size_t i = 0; i < texts.size(); ++i) {
-    ASSERT_EQ(formatted.answers[i]["text"], texts[i]);
-  }
-  options.output = Form::Lines;
-  std::string joined;
-  for (const std::string& text : texts) joined += text + "\n";
-  EXPECT_EQ(RunOn(options, records).output, joined);
+  EXPECT_EQ(run.rows[1]["line"], 2);
+  EXPECT_EQ(run.rows[2]["line"], 4);  // the blank line 3 is no rule
+  EXPECT_EQ(run.rows[4]["id"], 7);
+  EXPECT_EQ(run.rows[4]["status"], "ok");
+}
 
-  // --strict leaves out what would not read back; --partial keeps the
-  // records read before a rejected piece.
-  options.output = Form::Jsonl;
+TEST(Batch, AMigrationKeepsEveryRule) {
+  // parse a batch, then format it: rules read whole are written from their
+  // records, the others keep their text, and every id comes out in order.
+  const std::vector<std::string> texts = {
+      rules::kA + " @@AND@@ " + rules::kB, rules::kA + " @@AND@@ " + rules::kR,
+      "hello world", rules::kA + " @@AND@@ " + rules::kB + " @@OR@@ " + rules::kA,
+      rules::kB};
+  std::string lines;
+  for (const std::string& text : texts) lines += text + "\n";
+  Options options;
+  options.command = Command::kParse;
+  options.batch = Form::kLines;
+  const BatchRun parsed = RunOn(options, lines);
+  ASSERT_EQ(parsed.rows.size(), texts.size());
+  EXPECT_EQ(parsed.rows[1]["status"], "rejected");
+  EXPECT_EQ(parsed.rows[2]["status"], "lossy");
+  EXPECT_EQ(parsed.rows[3]["status"], "lossy");
+  std::string rows;
+  for (const nlohmann::json& row : parsed.rows) {
+    if (row["status"] != "ok") {
+      EXPECT_TRUE(row.contains("text"));
+    }
+    rows += row.dump() + "\n";
+  }
+  options.command = Command::kFormat;
+  options.batch = Form::kJsonl;
+  options.to = Form::kLines;
+  const BatchRun formatted = RunOn(options, rows);
+  EXPECT_EQ(formatted.output, lines);
+  EXPECT_EQ(formatted.result.code, ExitCode::kOk) << formatted.messages;
+
+  // --strict in the lines form: line N is rule N, or the command fails.
   options.strict = true;
-  const BatchRun strict = RunOn(
-      options,
-      R"({"id": 1, "combination": 1, "definitions": [{"name": "n", "detail": "", "params": [{"key": "", "values": []}]}]})"
-      "\n");
-  EXPECT_EQ(strict.code, 1);
-  EXPECT_EQ(strict.answers.at(0)["status"], "lossy");
-  EXPECT_FALSE(strict.answers.at(0).contains("text"));
-  EXPECT_NE(strict.messages.find("definitions[0].params[0].key: is empty"),
+  const std::string lossy =
+      R"({"id": 1, "combination": null, "definitions": [{"name": "n--#--", "detail": "", "params": []}]})"
+      "\n";
+  EXPECT_THROW(RunOn(options, lossy), rules::InputError);
+  // ... and in TSV the rule left out is named and counted.
+  options.to = Form::kTsv;
+  const BatchRun tsv = RunOn(options, lossy);
+  EXPECT_EQ(tsv.output, "");
+  EXPECT_EQ(tsv.result.code, ExitCode::kNotUnchanged);
+  EXPECT_NE(tsv.messages.find("line 1 (id 1) is not in the output"),
             std::string::npos);
-  options.command = Command::Parse;
-  options.partial = true;
-  const BatchRun partial = RunOn(options, kA + " @@AND@@ " + kR + "\n");
-  EXPECT_EQ(partial.answers.at(0)["status"], "rejected");
-  EXPECT_EQ(partial.answers.at(0)["definitions"].size(), 1U);
+  EXPECT_NE(tsv.messages.find("1 not in the output"), std::string::npos);
 }
 
 }  // namespace
-}  // namespace vantrel_cli
+}  // namespace vantrel::cli
