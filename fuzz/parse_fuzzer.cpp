@@ -14,7 +14,7 @@
 
 #include "codec/condition_text.h"
 #include "fuzz_support.h"
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
 #include "support/records.h"
 #include "vantrel/alert_definitions.h"
 
@@ -49,7 +49,8 @@ using Parse = bool (*)(const std::string&, AlertDefinitions&);
 void CheckParse(Parse parse, const std::string& text, std::size_t held,
                 std::uint32_t combination) {
   AlertDefinitions expected = Prefilled(held, combination);
-  const bool expected_ok = vantrel_model::ParseDefinition(text, expected);
+  const bool expected_ok =
+      vantrel_reference::literal::ParseDefinition(text, expected);
 
   AlertDefinitions actual = Prefilled(held, combination);
   const bool ok = parse(text, actual);
@@ -76,7 +77,8 @@ void CheckParse(Parse parse, const std::string& text, std::size_t held,
 
 void CheckConditionReader(const std::string& text) {
   AlertDefinition expected;
-  const bool expected_ok = vantrel_model::ReadConditionText(text, expected);
+  const bool expected_ok =
+      vantrel_reference::literal::ReadConditionText(text, expected);
   AlertDefinition actual;
   const bool ok = vantrel::ReadConditionText(std::string_view(text), actual);
   VANTREL_FUZZ_CHECK(ok == expected_ok);

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "fuzz_support.h"
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
 #include "support/records.h"
 #include "support/text_properties.h"
 #include "vantrel/alert_definitions.h"
@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   AlertDefinitions source = decoded;  // the exports take a non-const source
 
   std::string expected;
-  VANTREL_FUZZ_CHECK(vantrel_model::WriteDefinition(expected, decoded));
+  VANTREL_FUZZ_CHECK(
+      vantrel_reference::literal::WriteDefinition(expected, decoded));
 
   std::string text = "previous content of the host's string";
   VANTREL_FUZZ_CHECK(SetFuncDefinition(text, source));
@@ -75,7 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   const bool ok = GetFuncDefinition(text, back);
   AlertDefinitions model_back{};
   model_back.combination = kUntouched;
-  const bool model_ok = vantrel_model::ParseDefinition(text, model_back);
+  const bool model_ok =
+      vantrel_reference::literal::ParseDefinition(text, model_back);
   VANTREL_FUZZ_CHECK(ok == model_ok);
   VANTREL_FUZZ_CHECK(SameSet(back, model_back));
 
@@ -92,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   std::string again;
   VANTREL_FUZZ_CHECK(SetFuncDefinition(again, back));
   std::string model_again;
-  vantrel_model::WriteDefinition(model_again, back);
+  vantrel_reference::literal::WriteDefinition(model_again, back);
   VANTREL_FUZZ_CHECK(again == model_again);
   if (ok && tp::RewriteIsStable(decoded)) VANTREL_FUZZ_CHECK(again == text);
   return 0;

@@ -16,7 +16,7 @@
 
 #include "codec/condition_text.h"
 #include "codec/definition_text.h"
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
 #include "support/records.h"
 #include "support/sequences.h"
 #include "support/text_properties.h"
@@ -104,7 +104,8 @@ void CheckDefinitionText(const std::string& text, std::uint32_t combination,
                          FailureBudget& budget) {
   AlertDefinitions expected{};
   expected.combination = combination;
-  const bool expected_ok = vantrel_model::ParseDefinition(text, expected);
+  const bool expected_ok =
+      vantrel_reference::literal::ParseDefinition(text, expected);
   AlertDefinitions actual{};
   actual.combination = combination;
   const bool ok = vantrel::ParseDefinitionText(text, actual);
@@ -123,7 +124,8 @@ void CheckDefinitionText(const std::string& text, std::uint32_t combination,
 // reports a difference (within the budget).
 void CheckConditionText(const std::string& text, FailureBudget& budget) {
   AlertDefinition expected;
-  const bool expected_ok = vantrel_model::ReadConditionText(text, expected);
+  const bool expected_ok =
+      vantrel_reference::literal::ReadConditionText(text, expected);
   AlertDefinition actual;
   const bool ok = vantrel::ReadConditionText(std::string_view(text), actual);
   if ((ok != expected_ok || actual != expected) && budget.Spend()) {
@@ -346,7 +348,7 @@ TEST(ExhaustiveRecordSets, WriteMatchesModelAndPropertiesHold) {
             ++sets;
 
             std::string expected;
-            vantrel_model::WriteDefinition(expected, source);
+            vantrel_reference::literal::WriteDefinition(expected, source);
             std::string text = "old";
             const bool wrote = vantrel::WriteDefinitionText(text, source);
 
@@ -356,7 +358,7 @@ TEST(ExhaustiveRecordSets, WriteMatchesModelAndPropertiesHold) {
             AlertDefinitions model_back{};
             model_back.combination = kUntouched;
             const bool model_ok =
-                vantrel_model::ParseDefinition(text, model_back);
+                vantrel_reference::literal::ParseDefinition(text, model_back);
 
             const std::uint32_t want_combination =
                 source.definitions.size() >= 2 ? combination : kUntouched;
