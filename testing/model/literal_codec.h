@@ -1,0 +1,2 @@
+// The literal model lives in the reference library now.
+#include "reference/literal_codec.h"  // IWYU pragma: export
