@@ -11,7 +11,7 @@
 //              the text, one buffer of that size, and every output byte
 //              copied into it once
 //   floor_presized  write only: the floor given the size beforehand
-//   literal    the literal model of the codec (testing/model)
+//   literal    the literal model of the codec (reference/)
 //
 // Every case reports bytes/s and items/s (items = list nodes of the
 // records: conditions, parameters and values).
@@ -43,7 +43,7 @@
 
 #include "floors.h"
 #include "inputs.h"
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
 #include "vantrel/alert_definitions.h"
 
 // ---------------------------------------------------------------------------
@@ -139,9 +139,9 @@ void Prepare(Case& c) {
   same = same && a == c.written;
   if (c.literal) {
     AlertDefinitions model{};
-    vantrel_model::ParseDefinition(c.text, model);
+    vantrel_reference::literal::ParseDefinition(c.text, model);
     std::string model_text;
-    vantrel_model::WriteDefinition(model_text, c.parsed);
+    vantrel_reference::literal::WriteDefinition(model_text, c.parsed);
     std::string m;
     SetFuncDefinition(m, model);
     same = same && model_text == c.written && m == c.written;
@@ -230,7 +230,7 @@ void Register(Case& c) {
     benchmark::RegisterBenchmark(
         ("parse/" + n + "/literal").c_str(), [&c](benchmark::State& s) {
           RunParse(s, c, [&](AlertDefinitions& t) {
-            return vantrel_model::ParseDefinition(c.text, t);
+            return vantrel_reference::literal::ParseDefinition(c.text, t);
           });
         });
   }
@@ -269,8 +269,9 @@ void Register(Case& c) {
     benchmark::RegisterBenchmark(
         ("write/" + n + "/literal").c_str(), [&c](benchmark::State& s) {
           std::string out;
-          RunWrite(s, c,
-                   [&] { vantrel_model::WriteDefinition(out, c.parsed); });
+          RunWrite(s, c, [&] {
+            vantrel_reference::literal::WriteDefinition(out, c.parsed);
+          });
         });
   }
 }
@@ -351,7 +352,7 @@ void RegisterThreads(const std::string& name) {
   two(benchmark::RegisterBenchmark(
       ("threads/" + name + "/literal").c_str(), [&c](benchmark::State& s) {
         RunParse(s, c, [&](AlertDefinitions& t) {
-          return vantrel_model::ParseDefinition(c.text, t);
+          return vantrel_reference::literal::ParseDefinition(c.text, t);
         });
       }));
 }

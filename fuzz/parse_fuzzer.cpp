@@ -5,7 +5,8 @@
 // and by the literal model into equal targets; result, every record and the
 // combination must agree. The condition reader is also compared with the
 // model's on the whole text, including the partly filled record that a
-// rejected condition leaves behind.
+// rejected condition leaves behind. The located reader must give the
+// library's records, result and combination, with its pieces end to end.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +15,8 @@
 
 #include "codec/condition_text.h"
 #include "fuzz_support.h"
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
+#include "reference/located_reader.h"
 #include "support/records.h"
 #include "vantrel/alert_definitions.h"
 
@@ -49,7 +51,8 @@ using Parse = bool (*)(const std::string&, AlertDefinitions&);
 void CheckParse(Parse parse, const std::string& text, std::size_t held,
                 std::uint32_t combination) {
   AlertDefinitions expected = Prefilled(held, combination);
-  const bool expected_ok = vantrel_model::ParseDefinition(text, expected);
+  const bool expected_ok =
+      vantrel_reference::literal::ParseDefinition(text, expected);
 
   AlertDefinitions actual = Prefilled(held, combination);
   const bool ok = parse(text, actual);
@@ -76,11 +79,34 @@ void CheckParse(Parse parse, const std::string& text, std::size_t held,
 
 void CheckConditionReader(const std::string& text) {
   AlertDefinition expected;
-  const bool expected_ok = vantrel_model::ReadConditionText(text, expected);
+  const bool expected_ok =
+      vantrel_reference::literal::ReadConditionText(text, expected);
   AlertDefinition actual;
   const bool ok = vantrel::ReadConditionText(std::string_view(text), actual);
   VANTREL_FUZZ_CHECK(ok == expected_ok);
   VANTREL_FUZZ_CHECK(actual == expected);
+}
+
+void CheckLocatedReader(const std::string& text) {
+  AlertDefinitions library{};
+  library.combination = 7;
+  const bool ok = GetFuncDefinition(text, library);
+  const vantrel_reference::LocatedDefinition located =
+      vantrel_reference::Locate(text);
+  VANTREL_FUZZ_CHECK(located.ok() == ok);
+  VANTREL_FUZZ_CHECK(vantrel_reference::CombinationOf(text).value_or(7u) ==
+                     library.combination);
+  VANTREL_FUZZ_CHECK(located.conditions.size() ==
+                     library.definitions.size() + (ok ? 0u : 1u));
+  auto record = library.definitions.begin();
+  std::size_t start = 0;
+  for (const vantrel_reference::LocatedCondition& c : located.conditions) {
+    VANTREL_FUZZ_CHECK(c.piece.offset == start);
+    start = c.piece.end() + located.joiner.size();
+    if (c.rejected) break;
+    VANTREL_FUZZ_CHECK(vantrel_reference::RecordOf(text, c) == *record);
+    ++record;
+  }
 }
 
 }  // namespace
@@ -100,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   CheckParse(GetFuncDefinition, text, 1,
              kCombinations[(pick + 1) % kCombinationCount]);
   CheckConditionReader(text);
+  CheckLocatedReader(text);
 
   VANTREL_FUZZ_CHECK(text == original);
   return 0;

@@ -2,31 +2,29 @@
 // any combination; see DecodeRecords).
 //
 // Checks, for every input:
-//   - both write entry points give the model's text, return true, replace
-//     the host's whole string and leave the source unchanged;
+//   - both write entry points give the literal model's text, return true,
+//     replace the host's whole string and leave the source unchanged;
 //   - reading that text back gives the model's result (result, records,
-//     combination);
+//     combination) and the located reader's;
 //   - the round trip gives the records back (with every empty `values` as
-//     one empty value) exactly when RoundTrips() says the format can carry
-//     them: the condition is checked in both directions;
-//   - writing what was read back reproduces the first text whenever
-//     RewriteIsStable() holds and the read succeeded. Outside that condition
-//     the rewrite may differ (support/text_properties.h lists how), so there
-//     the rewrite is only compared with the model's.
+//     one empty value) exactly when the reference's round trip does
+//     (support/reference_round_trip.h): checked in both directions;
+//   - writing what was read back gives the model's text for those records,
+//     and reproduces the first text exactly when the reference's rewrite
+//     does.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "fuzz_support.h"
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
 #include "support/records.h"
-#include "support/text_properties.h"
+#include "support/reference_round_trip.h"
 #include "vantrel/alert_definitions.h"
 
 namespace {
 
-namespace tp = vantrel_test::text_properties;
 using vantrel_test::SameSet;
 
 // A combination that no parse writes, to see whether a parse touched it.
@@ -40,7 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   AlertDefinitions source = decoded;  // the exports take a non-const source
 
   std::string expected;
-  VANTREL_FUZZ_CHECK(vantrel_model::WriteDefinition(expected, decoded));
+  VANTREL_FUZZ_CHECK(
+      vantrel_reference::literal::WriteDefinition(expected, decoded));
 
   std::string text = "previous content of the host's string";
   VANTREL_FUZZ_CHECK(SetFuncDefinition(text, source));
@@ -69,31 +68,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     VANTREL_FUZZ_CHECK(*field == expected);
   }
 
-  // Read back by the library and by the model.
+  // Read back by the library, by the model and by the located reader.
   AlertDefinitions back{};
   back.combination = kUntouched;
   const bool ok = GetFuncDefinition(text, back);
   AlertDefinitions model_back{};
   model_back.combination = kUntouched;
-  const bool model_ok = vantrel_model::ParseDefinition(text, model_back);
+  const bool model_ok =
+      vantrel_reference::literal::ParseDefinition(text, model_back);
   VANTREL_FUZZ_CHECK(ok == model_ok);
   VANTREL_FUZZ_CHECK(SameSet(back, model_back));
+  const vantrel_test::ReferenceRoundTrip reference =
+      vantrel_test::RoundTripByReference(decoded, kUntouched);
+  VANTREL_FUZZ_CHECK(reference.text == text);
+  VANTREL_FUZZ_CHECK(reference.back.ok == ok);
+  VANTREL_FUZZ_CHECK(SameSet(reference.back.defs, back));
 
   // Round trip: several records keep their combination; one record leaves
   // the target's combination alone.
-  const AlertDefinitions normalized = tp::Normalized(decoded);
+  const AlertDefinitions normalized = vantrel_test::Normalized(decoded);
   const std::uint32_t want_combination =
       decoded.definitions.size() >= 2 ? decoded.combination : kUntouched;
   const bool came_back = ok && back.definitions == normalized.definitions &&
                          back.combination == want_combination;
-  VANTREL_FUZZ_CHECK(came_back == tp::RoundTrips(decoded));
+  VANTREL_FUZZ_CHECK(came_back == reference.round_trips);
 
-  // Idempotence of the rewrite, where it is guaranteed.
+  // The rewrite of what was read back.
   std::string again;
   VANTREL_FUZZ_CHECK(SetFuncDefinition(again, back));
   std::string model_again;
-  vantrel_model::WriteDefinition(model_again, back);
+  vantrel_reference::literal::WriteDefinition(model_again, back);
   VANTREL_FUZZ_CHECK(again == model_again);
-  if (ok && tp::RewriteIsStable(decoded)) VANTREL_FUZZ_CHECK(again == text);
+  VANTREL_FUZZ_CHECK((ok && again == text) == reference.rewrite_is_stable);
   return 0;
 }

@@ -51,7 +51,10 @@ struct Span {
 
 // One parameter item of a params block. Offsets are of the whole text.
 struct LocatedParam {
-  Span item;  // from the item's first byte to the mark that ends it
+  // From the item's first byte to the mark that ends it; empty when the
+  // block's closing mark begins inside its opening one ("--{--}--"), which
+  // rejects the item.
+  Span item;
   // Where its "==" begins; kNone for the rejected item (no "==" of its own).
   std::size_t key_separator = kNone;
   Span key;                  // the key's bytes (empty span when rejected)
@@ -63,8 +66,9 @@ struct LocatedParam {
 
 // One piece as the condition reader reads it. A mark's offset is that of
 // its first byte in the whole text, kNone where the reader does not find
-// it. The name is set when both name marks are found, the detail when both
-// detail marks are, and the params block is read when both of its marks are.
+// it (an opening mark may be found without its closing one). The name is
+// set when both name marks are found, the detail when both detail marks
+// are, and the params block is read when both of its marks are.
 struct LocatedCondition {
   Span piece;
   std::size_t name_open = kNone, name_close = kNone;
@@ -78,6 +82,13 @@ struct LocatedCondition {
   bool has_name() const { return name_close != kNone; }
   bool has_detail() const { return detail_close != kNone; }
   bool has_params() const { return params_close != kNone; }
+
+  // The bytes of the name and of the detail as the reader cuts them (empty
+  // spans when not set): from the end of the opening mark to the closing
+  // one, or to the end of the piece when the closing mark begins inside
+  // the opening one ("--#--#--" closes the name at offset 3).
+  Span name() const;
+  Span detail() const;
 };
 
 // "@@OR@@" when the text holds it anywhere, else "@@AND@@" when it holds
@@ -93,11 +104,17 @@ std::optional<std::uint32_t> CombinationOf(std::string_view text);
 //
 //   Pieces pieces(text);
 //   for (Span piece; pieces.Next(piece);) { ... }
+struct SearchCount;
+
 class Pieces {
  public:
   explicit Pieces(std::string_view text);
+  // The same, adding the bytes its searches look at to `*count`.
+  Pieces(std::string_view text, SearchCount* count);
   // The next piece; false after the last one.
   bool Next(Span& piece);
+  // The joiner the text is cut at (as Joiner() gives it).
+  std::string_view joiner() const { return joiner_; }
   // Offset of the joiner occurrence that ended the piece last returned,
   // kNone when that piece was the last.
   std::size_t joiner_after() const { return joiner_after_; }
@@ -108,6 +125,7 @@ class Pieces {
   std::size_t start_ = 0;
   std::size_t joiner_after_ = kNone;
   bool done_ = false;
+  SearchCount* count_ = nullptr;
 };
 
 // Reads `piece` of `text` as the condition reader does.
@@ -122,6 +140,19 @@ struct LocatedDefinition {
   bool ok() const { return conditions.empty() || !conditions.back().rejected; }
 };
 LocatedDefinition Locate(std::string_view text);
+
+// How many bytes of the text the searches of a reading looked at: each
+// search from its start to the end of its match, or to the end of its
+// window when it finds nothing. The tests hold it to a small multiple of
+// the text's length on the inputs that make an unbounded search quadratic,
+// which a slow machine cannot make flaky.
+struct SearchCount {
+  std::size_t bytes = 0;
+};
+std::string_view Joiner(std::string_view text, SearchCount* count);
+LocatedCondition LocateCondition(std::string_view text, Span piece,
+                                 SearchCount* count);
+LocatedDefinition Locate(std::string_view text, SearchCount* count);
 
 // The record that the library appends for an accepted condition (for a
 // rejected one: what the reader had filled in before it gave up).

@@ -25,7 +25,7 @@
 #include <new>
 #include <string>
 
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
 #include "support/records.h"
 #include "vantrel/alert_definitions.h"
 
@@ -175,7 +175,7 @@ using Write = bool (*)(std::string&, AlertDefinitions&);
 std::size_t CheckParse(const char* name, Parse parse, const std::string& text,
                        std::uint32_t want_combination) {
   AlertDefinitions full = HeldRecords(7);
-  const bool full_ok = vantrel_model::ParseDefinition(text, full);
+  const bool full_ok = vantrel_reference::literal::ParseDefinition(text, full);
   const std::size_t baseline = g_live;
 
   for (std::size_t n = 1;; ++n) {
@@ -220,10 +220,10 @@ std::size_t CheckParse(const char* name, Parse parse, const std::string& text,
 std::size_t CheckWrite(const char* name, Write write,
                        const std::string& source_text) {
   AlertDefinitions source{};
-  vantrel_model::ParseDefinition(source_text, source);
+  vantrel_reference::literal::ParseDefinition(source_text, source);
   const AlertDefinitions original = source;
   std::string expected;
-  vantrel_model::WriteDefinition(expected, source);
+  vantrel_reference::literal::WriteDefinition(expected, source);
   const std::string previous =
       "the host's previous definition text, longer than any short-string "
       "buffer";

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "codec/definition_text.h"
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
 #include "support/records.h"
 
 namespace {
@@ -36,7 +36,7 @@ Parsed Parse(const std::string& text, std::uint32_t combination = 7) {
 Parsed ModelParse(const std::string& text, std::uint32_t combination = 7) {
   Parsed parsed{false, AlertDefinitions{}};
   parsed.defs.combination = combination;
-  parsed.ok = vantrel_model::ParseDefinition(text, parsed.defs);
+  parsed.ok = vantrel_reference::literal::ParseDefinition(text, parsed.defs);
   return parsed;
 }
 

@@ -1,16 +1,10 @@
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
 
-namespace vantrel_model {
+#include "reference/marks.h"
+
+namespace vantrel_reference {
+namespace literal {
 namespace {
-
-const std::string kNameMark = "--#--";
-const std::string kOpen = "--{--";
-const std::string kClose = "--}--";
-const std::string kItemSeparator = "--;--";
-const std::string kKeySeparator = "==";
-const std::string kValueSeparator = "--,--";
-const std::string kOrJoiner = "@@OR@@";
-const std::string kAndJoiner = "@@AND@@";
 
 const std::string::size_type npos = std::string::npos;
 
@@ -23,28 +17,30 @@ bool ReadConditionText(const std::string& text, AlertDefinition& record) {
   if (h1 != npos) {
     const std::string::size_type h2 = text.find(kNameMark, h1 + 1);
     if (h2 != npos) {
-      record.name = text.substr(h1 + 5, h2 - h1 - 5);
+      record.name =
+          text.substr(h1 + kNameMark.size(), h2 - h1 - kNameMark.size());
       next = h2 + 1;
     }
   }
   // 2. Detail. With no opening mark at all, the params block is looked for
   // from where the detail block was.
-  const std::string::size_type d1 = text.find(kOpen, next);
+  const std::string::size_type d1 = text.find(kOpenMark, next);
   if (d1 != npos) {
-    const std::string::size_type d2 = text.find(kClose, d1 + 1);
+    const std::string::size_type d2 = text.find(kCloseMark, d1 + 1);
     if (d2 != npos) {
-      record.detail = text.substr(d1 + 5, d2 - d1 - 5);
+      record.detail =
+          text.substr(d1 + kOpenMark.size(), d2 - d1 - kOpenMark.size());
       next = d2 + 1;
     } else {
       next = 0;
     }
   }
   // 3. Params block.
-  const std::string::size_type p1 = text.find(kOpen, next);
+  const std::string::size_type p1 = text.find(kOpenMark, next);
   if (p1 == npos) return true;
-  const std::string::size_type p2 = text.find(kClose, p1 + 1);
+  const std::string::size_type p2 = text.find(kCloseMark, p1 + 1);
   if (p2 == npos) return true;
-  std::string::size_type b = p1 + 5;
+  std::string::size_type b = p1 + kOpenMark.size();
   for (;;) {
     // 4. Item end.
     const std::string::size_type s = text.find(kItemSeparator, b + 1);
@@ -52,22 +48,22 @@ bool ReadConditionText(const std::string& text, AlertDefinition& record) {
     const std::string::size_type x = last ? p2 : s;
     // 5. Key.
     const std::string::size_type e = text.find(kKeySeparator, b + 1);
-    if (e == npos || e + 2 > x) return false;
+    if (e == npos || e + kKeySeparator.size() > x) return false;
     DefinitionParam param;
     param.key = text.substr(b, e - b);
     // 6. Values.
-    std::string::size_type v = e + 2;
+    std::string::size_type v = e + kKeySeparator.size();
     for (;;) {
       const std::string::size_type m = text.find(kValueSeparator, v);
-      if (m == npos || m + 5 > x) break;
+      if (m == npos || m + kValueSeparator.size() > x) break;
       param.values.push_back(text.substr(v, m - v));
-      v = m + 5;
+      v = m + kValueSeparator.size();
     }
     param.values.push_back(text.substr(v, x - v));
     // 7.
     record.params.push_back(param);
     if (last) return true;
-    b = s + 5;
+    b = s + kItemSeparator.size();
   }
 }
 
@@ -75,11 +71,11 @@ void AppendConditionText(std::string& out, const AlertDefinition& record) {
   out += kNameMark;
   out += record.name;
   out += kNameMark;
-  out += kOpen;
+  out += kOpenMark;
   out += record.detail;
-  out += kClose;
+  out += kCloseMark;
   if (!record.params.empty()) {
-    out += kOpen;
+    out += kOpenMark;
     bool first_param = true;
     for (const DefinitionParam& param : record.params) {
       if (!first_param) out += kItemSeparator;
@@ -94,11 +90,11 @@ void AppendConditionText(std::string& out, const AlertDefinition& record) {
       }
     }
   }
-  out += kClose;
+  out += kCloseMark;
 }
 
 bool ParseDefinition(const std::string& text, AlertDefinitions& target) {
-  std::string joiner;
+  std::string_view joiner;
   if (text.find(kOrJoiner, 0) != npos) {
     joiner = kOrJoiner;
     target.combination = 0;
@@ -125,7 +121,7 @@ bool ParseDefinition(const std::string& text, AlertDefinitions& target) {
 }
 
 bool WriteDefinition(std::string& text, const AlertDefinitions& source) {
-  std::string joiner;
+  std::string_view joiner;
   if (source.combination == 1) {
     joiner = kAndJoiner;
   } else if (source.combination == 0) {
@@ -134,7 +130,9 @@ bool WriteDefinition(std::string& text, const AlertDefinitions& source) {
   std::string working;
   for (const AlertDefinition& record : source.definitions) {
     AppendConditionText(working, record);
-    working += " " + joiner + " ";
+    working += ' ';
+    working += joiner;
+    working += ' ';
   }
   const std::string::size_type cut = joiner.size() + 2;
   working = working.size() < cut ? std::string()
@@ -143,4 +141,5 @@ bool WriteDefinition(std::string& text, const AlertDefinitions& source) {
   return true;
 }
 
-}  // namespace vantrel_model
+}  // namespace literal
+}  // namespace vantrel_reference
