@@ -83,11 +83,14 @@ help=$(/usr/bin/vantrel --help)
 grep -q "Usage:" <<<"$help" || { echo "debian: vantrel --help: $help" >&2; exit 1; }
 /usr/bin/vantrel parse examples/average_response_time.txt \
   | cmp - examples/average_response_time.json
+# Its manual page, compressed as Debian's policy asks.
+gzip -t /usr/share/man/man1/vantrel.1.gz
 
 echo "debian: purge"
 $sudo dpkg --purge "${packages[@]}"
 trap - EXIT
-for path in /usr/include/vantrel /usr/bin/vantrel /usr/share/doc/libvantrel1; do
+for path in /usr/include/vantrel /usr/bin/vantrel /usr/share/doc/libvantrel1 \
+            /usr/share/man/man1/vantrel.1.gz; do
   if [ -e "$path" ]; then
     echo "debian: $path is left after the purge" >&2
     exit 1

@@ -127,6 +127,10 @@ void PieceCauses(std::string_view text, std::string_view joiner,
   if (!c.has_params() && end + kMarkSize <= tail &&
       text.substr(end, kMarkSize) == kCloseMark) {
     end += kMarkSize;
+  } else if (!c.has_params() && c.has_detail()) {
+    add(CauseKind::kMissingMarks, end, end,
+        condition +
+            R"( has no params block and no second "--}--" after its detail block; a condition without parameters is written with "--}--" twice)");
   }
   if (end < tail) {
     causes.Add(DroppedTail(text, end, tail, joiner, c.has_params(), condition));

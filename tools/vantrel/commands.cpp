@@ -303,7 +303,10 @@ Result RunBatch(const Options& o, Input& input, Output& output,
     summary.Add(out);
     progress.Tick(summary.rules);
     if (!plain) {
-      output.Write(error.empty() ? row : ErrorRow(rule, error));
+      // A quiet check answers with its exit code only.
+      if (!(o.quiet && o.command == Command::kCheck)) {
+        output.Write(error.empty() ? row : ErrorRow(rule, error));
+      }
       continue;
     }
     std::string why = error;

@@ -34,7 +34,7 @@ struct Options {
   bool strict = false;        // format: write no rule that is lossy
   bool newline = false;       // format: end the text with a line break
   bool json_report = false;   // check: the report as JSON
-  bool quiet = false;         // no report, no warnings, no summary
+  bool quiet = false;         // no warnings, no summary; check: no report
   Detect detect = Detect::kAuto;
   std::size_t max_causes = rules::kDefaultMaxCauses;
   std::string file = "-";

@@ -70,9 +70,11 @@ void AddCommon(CLI::App& command, Options& o, const char* what) {
       "-o,--output", o.output,
       "Write to FILE instead of standard output. A regular FILE is replaced "
       "only when the command completes, keeping its mode; a link is "
-      "followed; a device or FIFO is written directly");
+      "followed; a device or FIFO is written directly")
+      ->option_text("FILE");
   command.add_flag("-q,--quiet", o.quiet,
-                   "Print no report, warnings or summary: the exit code only");
+                   "Print no warnings or summary, and for check no report: "
+                   "the exit code only");
   command
       .add_option("--max-causes", o.max_causes,
                   "Name at most N causes (or problems) per rule; the rest "
