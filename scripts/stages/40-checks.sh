@@ -2,8 +2,8 @@
 # Checkers beyond the sanitizer suite:
 #   - the concurrency test under ThreadSanitizer (preset tsan);
 #   - the host tests under valgrind memcheck, zero errors and zero leaks;
-#   - clang-tidy (.clang-tidy) and cppcheck on the library (src/) and the
-#     tool (tools/), zero findings.
+#   - clang-tidy (.clang-tidy) and cppcheck on the library (src/), the
+#     reference readers (reference/) and the tool (tools/), zero findings.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -25,7 +25,7 @@ valgrind --quiet --error-exitcode=1 --leak-check=full \
 # The library's sources and the tool's (its tests are left to the compiler
 # warnings, like the library's). dll_main.cpp needs <windows.h> and is left
 # to the Windows build.
-mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'tools/*.cpp' \
+mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'tools/*.cpp' 'reference/*.cpp' \
   | grep -v -e '^src/codec/dll_main\.cpp$' -e '/tests/')
 echo "checks: ${#sources[@]} sources: ${sources[*]}"
 
@@ -45,7 +45,7 @@ echo "checks: cppcheck"
 # (missingIncludeSystem): it checks our code, not theirs.
 cppcheck --enable=warning,style,performance,portability --std=c++17 \
   --language=c++ --error-exitcode=1 --inline-suppr --quiet \
-  -I include -I src -I tools/vantrel --suppress=missingIncludeSystem \
+  -I include -I src -I . -I tools/rules -I tools/vantrel --suppress=missingIncludeSystem \
   --suppress=constParameter:src/codec/exports.cpp \
   --suppress=CastIntegerToAddressAtReturn:src/vocabulary/vocabulary.cpp \
   "${sources[@]}"

@@ -1,5 +1,7 @@
 #include "reports.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "text.h"
@@ -57,12 +59,13 @@ Report TextReport(const TextCheck& check, std::string_view text, ByteMode mode,
                           {"written", Window(check.written, check.difference,
                                              mode)}};
   Report causes = Report::array();
-  for (const Cause& cause : check.causes.kept()) {
-    causes.push_back(Report{{"cause", cause.what},
-                            {"kind", CauseKindName(cause.kind)},
-                            {"offset", cause.offset},
-                            {"size", cause.size}});
-  }
+  std::transform(check.causes.kept().begin(), check.causes.kept().end(),
+                 std::back_inserter(causes), [](const Cause& cause) {
+                   return Report{{"cause", cause.what},
+                                 {"kind", CauseKindName(cause.kind)},
+                                 {"offset", cause.offset},
+                                 {"size", cause.size}};
+                 });
   report["causes"] = std::move(causes);
   if (check.causes.more() > 0) report["more_causes"] = check.causes.more();
   return report;

@@ -196,7 +196,7 @@ TextCheck CheckText(Kind kind, const std::string& text, std::size_t max_causes,
                     check.written.end())
           .first -
       text.begin());
-  own = AlertDefinitions{};  // the records are not needed any more
+  own.definitions.clear();  // the records are not needed any more
   const std::string_view joiner = ref::Joiner(text);
   ref::Pieces pieces(text);
   ref::Span piece;

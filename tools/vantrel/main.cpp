@@ -8,6 +8,7 @@
 // and write. This file holds the options only; commands.cpp runs them and
 // exit_code.h lists the exit codes.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -37,15 +38,17 @@ template <typename T>
 CLI::Option* AddChoice(CLI::App& command, const std::string& flags, T& target,
                        const std::vector<std::pair<std::string, T>>& choices,
                        const std::string& help, const std::string& shown) {
-  std::vector<std::string> names;
-  for (const auto& choice : choices) names.push_back(choice.first);
+  std::vector<std::string> names(choices.size());
+  std::transform(choices.begin(), choices.end(), names.begin(),
+                 [](const auto& choice) { return choice.first; });
   return command
       .add_option_function<std::string>(
           flags,
           [&target, choices](const std::string& value) {
-            for (const auto& choice : choices) {
-              if (choice.first == value) target = choice.second;
-            }
+            const auto chosen = std::find_if(
+                choices.begin(), choices.end(),
+                [&](const auto& choice) { return choice.first == value; });
+            if (chosen != choices.end()) target = chosen->second;
           },
           help)
       ->check(CLI::IsMember(names))
