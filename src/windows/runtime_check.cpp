@@ -16,7 +16,8 @@
 
 // The same records spelled out, in case a standard library does not make
 // them: a duplicate with an equal value is no conflict.
-#pragma detect_mismatch("_ITERATOR_DEBUG_LEVEL", VANTREL_STRINGIZE(_ITERATOR_DEBUG_LEVEL))
+#pragma detect_mismatch("_ITERATOR_DEBUG_LEVEL", \
+                        VANTREL_STRINGIZE(_ITERATOR_DEBUG_LEVEL))
 #if defined(_DLL) && defined(_DEBUG)
 #pragma detect_mismatch("RuntimeLibrary", "MDd_DynamicDebug")
 #elif defined(_DLL)

@@ -28,8 +28,9 @@ int main() {
   const auto expect = [&failures](const char* form, int got_news,
                                   int got_deletes) {
     if (news != got_news || deletes != got_deletes) {
-      std::printf("%s: %d allocations and %d releases seen, expected %d and %d\n",
-                  form, news, deletes, got_news, got_deletes);
+      std::printf(
+          "%s: %d allocations and %d releases seen, expected %d and %d\n", form,
+          news, deletes, got_news, got_deletes);
       ++failures;
     }
   };
@@ -48,7 +49,8 @@ int main() {
   expect("operator delete[](nothrow)", 3, 3);
   // Through pointers the compiler cannot see through: it would otherwise
   // drop a sized release of storage from an allocation it has inlined.
-  void (*volatile sized_delete)(void*, std::size_t) noexcept = &::operator delete;
+  void (*volatile sized_delete)(void*, std::size_t) noexcept =
+      &::operator delete;
   void (*volatile sized_delete_array)(void*, std::size_t) noexcept =
       &::operator delete[];
   p = ::operator new(16);

@@ -110,8 +110,8 @@ VANTREL_REPLACEABLE void __CRTDECL
 operator delete[](void* p, std::align_val_t align) noexcept {
   operator delete(p, align);
 }
-VANTREL_REPLACEABLE void __CRTDECL operator delete(
-    void* p, size_t, std::align_val_t align) noexcept {
+VANTREL_REPLACEABLE void __CRTDECL
+operator delete(void* p, size_t, std::align_val_t align) noexcept {
   operator delete(p, align);
 }
 VANTREL_REPLACEABLE void __CRTDECL
