@@ -13,6 +13,9 @@ function(vantrel_add_gtest_source source_dir)
   set(BUILD_GMOCK OFF)
   set(INSTALL_GTEST OFF)
   set(BUILD_SHARED_LIBS OFF)
+  # With Visual C++, the runtime DLL (/MD, /MDd) that the tests use too,
+  # not GoogleTest's default of the static runtime.
+  set(gtest_force_shared_crt ON)
   add_subdirectory("${source_dir}" "${PROJECT_BINARY_DIR}/googletest"
     EXCLUDE_FROM_ALL)
   # Its headers are someone else's code: keep them out of the warning set,

@@ -23,6 +23,13 @@ install(TARGETS vantrel
   PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
     COMPONENT development)
 
+# The Microsoft-ABI DLL's PDB beside it, for the debuggers and crash-dump
+# tools that look for it there (the DLL names it without a directory).
+if(MSVC)
+  install(FILES "$<TARGET_PDB_FILE:vantrel>"
+    DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
+endif()
+
 install(EXPORT VantrelTargets
   NAMESPACE Vantrel::
   DESTINATION "${VANTREL_INSTALL_CMAKEDIR}"

@@ -9,7 +9,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev jq
   g++-mingw-w64-x86-64-posix googletest wine64
   clang libclang-rt-14-dev valgrind cppcheck clang-tidy gcovr
-  libbenchmark-dev python3
+  libbenchmark-dev python3 python3-yaml
   dpkg-dev file lintian clang-format-14
   clang-14 clang-tools-14 lld-16 llvm-14 libwine-dev
 )

@@ -94,7 +94,8 @@ set(VANTREL_MSVC_STL_ROOT "${_vantrel_stl}")
 # --- The project's own runtime layer -----------------------------------------
 # Rebuilt when the layer's sources, the STL's place or the tools change.
 file(GLOB_RECURSE _vantrel_layer_files "${_vantrel_layer}/*.h"
-  "${_vantrel_layer}/*.c" "${_vantrel_layer}/*.cpp" "${_vantrel_layer}/*.cmake")
+  "${_vantrel_layer}/*.c" "${_vantrel_layer}/*.cpp" "${_vantrel_layer}/*.cmake"
+  "${_vantrel_layer}/*.def")
 list(SORT _vantrel_layer_files)
 set(_vantrel_key "${_vantrel_stl};${CMAKE_CXX_COMPILER};${_vantrel_wine_dlls}")
 foreach(_vantrel_file IN LISTS _vantrel_layer_files)
@@ -152,9 +153,12 @@ set(CMAKE_C_FLAGS_INIT "${_vantrel_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_vantrel_flags}")
 set(CMAKE_RC_FLAGS_INIT "/I \"${_vantrel_wine_include}/windows\"")
 
-# The runtime DLLs in every configuration (/MD): a host shares the STL's
-# objects with the DLLs it loads only through the one msvcp140.dll.
-set(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreadedDLL)
+# The runtime DLLs (/MD), and the debug runtime DLLs (/MDd) in the Debug
+# configuration, as Visual C++ does: a host shares the STL's objects with
+# the DLLs it loads only through the one msvcp140.dll (msvcp140d.dll). The
+# debug runtime is not in Wine: Debug programs build here but run only on
+# Windows with Visual C++ installed.
+set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>DLL")
 
 # The layer's libraries; no manifest (llvm-mt needs none, Wine reads none).
 set(_vantrel_link_flags "/libpath:\"${_vantrel_runtime}/lib\" /manifest:no")

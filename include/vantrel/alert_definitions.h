@@ -133,6 +133,22 @@
 #define VANTREL_API
 #endif
 
+// A Visual C++ host must use the DLL built with its own runtime library and
+// iterator debug level: Vantrel.lib (Vantrel.dll, /MD) for a release host,
+// VantrelD.lib (VantrelD.dll, /MDd) for a debug one; std::string and
+// std::list have different layouts in the two. Each import library holds a
+// small object that records the library's two settings, and this reference
+// pulls it into the host's link, where the linker compares them with the
+// host's own (which the standard library's headers record) and stops with a
+// mismatch error instead of producing a program that corrupts its heap.
+// A host that loads the DLL with LoadLibrary links the import library all
+// the same (it imports nothing from the DLL unless it calls a function by
+// its import), or defines VANTREL_NO_RUNTIME_CHECK and checks for itself.
+#if defined(_MSC_VER) && !defined(VANTREL_BUILDING) && \
+    !defined(VANTREL_STATIC) && !defined(VANTREL_NO_RUNTIME_CHECK)
+#pragma comment(linker, "/include:vantrel_runtime_check")
+#endif
+
 // One key with its values, in text order.
 struct DefinitionParam {
   std::string key;

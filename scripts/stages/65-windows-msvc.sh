@@ -2,9 +2,13 @@
 # The Microsoft-ABI Vantrel.dll: cross-built with clang-cl against
 # Microsoft's STL and the Visual C++ runtime DLLs, and the whole Windows
 # suite run under Wine (Wine's own msvcp140.dll, vcruntime140.dll and
-# ucrtbase.dll): unit and host tests, the run-time loading test, the table
-# checks, the install and a separate consumer project, and the ZIP package
-# (left in build/windows-msvc/packages/).
+# ucrtbase.dll): unit and host tests, the model comparisons through the
+# DLL (label boundary), the run-time loading test, the table checks (PDB,
+# version resource, hardening, exact imports), the install and a separate
+# consumer project, the Debug DLL (VantrelD.dll: built and table-checked,
+# not run: Wine has no debug runtime), hosts of the wrong runtime
+# configuration failing to link, the Windows workflow file's check, and the
+# ZIP package (left in build/windows-msvc/packages/).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake --workflow --preset windows-msvc --fresh

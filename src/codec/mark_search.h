@@ -29,6 +29,9 @@
 #if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
 #define VANTREL_MARK_SEARCH_SSE2 1
 #include <emmintrin.h>
+#if defined(_MSC_VER) && !defined(__clang__)
+#include <intrin.h>  // _BitScanForward
+#endif
 #else
 #define VANTREL_MARK_SEARCH_SSE2 0
 #endif

@@ -5,6 +5,9 @@
 #                 vcruntime140.dll, vcruntime140_1.dll and ucrtbase.dll
 #   msvcprt.lib   the STL sources that Microsoft's msvcprt.lib carries
 #                 statically, and the import library of msvcp140.dll
+#   msvcrtd.lib, msvcprtd.lib  the same for the debug runtime (/MDd):
+#                 ucrtbased.dll, vcruntime140d.dll, vcruntime140_1d.dll and
+#                 msvcp140d.dll, import libraries from debug/*.def
 #   kernel32.lib  the import library of kernel32.dll
 #   oldnames.lib  empty: the runtime names its functions the new way
 #
@@ -44,7 +47,7 @@ endfunction()
 # stack cookies: the start-up code sets the cookie, so no frame of it may
 # check one.
 set(flags
-  --target=x86_64-pc-windows-msvc /nologo /X /O2 /GS- /MD /EHsc /W3
+  --target=x86_64-pc-windows-msvc /nologo /X /O2 /GS- /EHsc /W3
   -fms-compatibility-version=19.33
   /imsvc "${layer}/include" /imsvc "${STL_DIR}/stl/inc"
   /imsvc "${WINE_INCLUDE_DIR}/msvcrt" /imsvc "${WINE_INCLUDE_DIR}/windows"
@@ -56,7 +59,7 @@ function(compile source object)
   else()
     set(language_flags /TP /std:c++17)
   endif()
-  run("${CLANG_CL}" ${flags} ${language_flags} ${ARGN} /c "/Fo${object}"
+  run("${CLANG_CL}" ${flags} ${runtime} ${language_flags} ${ARGN} /c "/Fo${object}"
     -- "${source}")
 endfunction()
 
@@ -85,6 +88,7 @@ foreach(dll ucrtbase vcruntime140 vcruntime140_1 msvcp140 kernel32)
 endforeach()
 
 # --- msvcrt.lib: start-up library + C runtime imports ----------------------
+set(runtime /MD)
 file(GLOB crt_sources "${layer}/crt/*.c" "${layer}/crt/*.cpp")
 set(crt_objects "")
 foreach(source IN LISTS crt_sources)
@@ -98,6 +102,8 @@ run("${LLVM_LIB}" /nologo "/out:${lib}/msvcrt.lib" ${crt_objects}
 # --- msvcprt.lib: the STL's static part + msvcp140 imports -----------------
 set(stl_static_sources nothrow.cpp locale0_implib.cpp filesystem.cpp
   syserror_import_lib.cpp)
+# The debug runtime's static part: what the programs built with it need.
+set(stl_debug_sources nothrow.cpp locale0_implib.cpp syserror_import_lib.cpp)
 set(stl_objects "")
 foreach(source IN LISTS stl_static_sources)
   get_filename_component(name "${source}" NAME_WE)
@@ -107,6 +113,39 @@ foreach(source IN LISTS stl_static_sources)
 endforeach()
 run("${LLVM_LIB}" /nologo "/out:${lib}/msvcprt.lib" ${stl_objects}
   "${obj}/msvcp140.lib")
+
+# --- The debug runtime (/MDd): msvcrtd.lib and msvcprtd.lib ----------------
+# The same start-up library and STL sources, compiled for the debug
+# runtime, with import libraries of ucrtbased.dll, vcruntime140d.dll,
+# vcruntime140_1d.dll and msvcp140d.dll. Wine has none of these DLLs
+# (Microsoft does not allow them to be redistributed), so their import
+# libraries come from definition files of our own (debug/) that list the
+# few names that the start-up library, the STL's static part and the
+# programs built here need; each is a name the Visual C++ debug runtime
+# exports. Programs linked with them run on Windows with Visual C++
+# installed, not under Wine.
+foreach(dll ucrtbased vcruntime140d vcruntime140_1d msvcp140d)
+  run("${LLVM_DLLTOOL}" -m i386:x86-64 -d "${layer}/debug/${dll}.def"
+    -l "${obj}/${dll}.lib" -D "${dll}.dll")
+endforeach()
+set(runtime /MDd)
+set(crtd_objects "")
+foreach(source IN LISTS crt_sources)
+  get_filename_component(name "${source}" NAME_WE)
+  compile("${source}" "${obj}/crtd_${name}.obj")
+  list(APPEND crtd_objects "${obj}/crtd_${name}.obj")
+endforeach()
+run("${LLVM_LIB}" /nologo "/out:${lib}/msvcrtd.lib" ${crtd_objects}
+  "${obj}/vcruntime140d.lib" "${obj}/vcruntime140_1d.lib" "${obj}/ucrtbased.lib")
+set(stld_objects "")
+foreach(source IN LISTS stl_debug_sources)
+  get_filename_component(name "${source}" NAME_WE)
+  compile("${STL_DIR}/stl/src/${source}" "${obj}/stld_${name}.obj"
+    /imsvc "${layer}/stl_build")
+  list(APPEND stld_objects "${obj}/stld_${name}.obj")
+endforeach()
+run("${LLVM_LIB}" /nologo "/out:${lib}/msvcprtd.lib" ${stld_objects}
+  "${obj}/msvcp140d.lib")
 
 file(COPY_FILE "${obj}/kernel32.lib" "${lib}/kernel32.lib")
 file(WRITE "${obj}/empty.c" "typedef int vantrel_empty_translation_unit;\n")

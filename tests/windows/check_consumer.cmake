@@ -1,7 +1,8 @@
 # Installs the Windows build in BUILD_DIR into a scratch prefix, builds the
 # consumer project against it with the build's toolchain file, copies
-# Vantrel.dll next to the program (where Windows looks for a program's DLLs)
-# and runs it under plain Wine, in a Wine prefix of its own.
+# the DLL next to the program (where Windows looks for a program's DLLs)
+# and runs it under plain Wine, in a Wine prefix of its own, or, built
+# natively on Windows (TOOLCHAIN and WINE empty), as it is.
 #   cmake -DBUILD_DIR=... -DCONSUMER_DIR=... -DWORK_DIR=... -DGENERATOR=...
 #         -DTOOLCHAIN=... -DCONFIG=... -DWINE=... -P check_consumer.cmake
 file(REMOVE_RECURSE "${WORK_DIR}/prefix" "${WORK_DIR}/build")
@@ -18,7 +19,12 @@ function(run)
 endfunction()
 
 run("${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${prefix}" --config "${CONFIG}")
-foreach(file bin/Vantrel.dll include/vantrel/alert_definitions.h
+if(CONFIG STREQUAL "Debug")
+  set(dll VantrelD.dll)
+else()
+  set(dll Vantrel.dll)
+endif()
+foreach(file bin/${dll} include/vantrel/alert_definitions.h
              lib/cmake/Vantrel/VantrelConfig.cmake
              lib/cmake/Vantrel/VantrelConfigVersion.cmake)
   if(NOT EXISTS "${prefix}/${file}")
@@ -26,22 +32,39 @@ foreach(file bin/Vantrel.dll include/vantrel/alert_definitions.h
   endif()
 endforeach()
 
+set(toolchain_args "")
+if(TOOLCHAIN)
+  set(toolchain_args "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}")
+endif()
 run("${CMAKE_COMMAND}" -S "${CONSUMER_DIR}" -B "${WORK_DIR}/build" -G "${GENERATOR}"
-    "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-DCMAKE_PREFIX_PATH=${prefix}"
+    ${toolchain_args} "-DCMAKE_PREFIX_PATH=${prefix}"
     "-DCMAKE_BUILD_TYPE=${CONFIG}")
-run("${CMAKE_COMMAND}" --build "${WORK_DIR}/build")
-file(COPY "${prefix}/bin/Vantrel.dll" DESTINATION "${WORK_DIR}/build")
+run("${CMAKE_COMMAND}" --build "${WORK_DIR}/build" --config "${CONFIG}")
+# A single-configuration generator puts the program into the build
+# directory, a multi-configuration one into a directory per configuration.
+file(GLOB_RECURSE program "${WORK_DIR}/build/vantrel_windows_consumer.exe")
+list(LENGTH program count)
+if(NOT count EQUAL 1)
+  message(FATAL_ERROR "expected one vantrel_windows_consumer.exe, found: ${program}")
+endif()
+get_filename_component(program_dir "${program}" DIRECTORY)
+file(COPY "${prefix}/bin/${dll}" DESTINATION "${program_dir}")
 
-set(ENV{WINEPREFIX} "${WORK_DIR}/wineprefix")
-set(ENV{WINEDEBUG} "-all")
-set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
-execute_process(COMMAND "${WINE}" "${WORK_DIR}/build/vantrel_windows_consumer.exe"
-  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-# Stop the Wine server of this prefix, which would linger after the run.
-get_filename_component(wine_dir "${WINE}" DIRECTORY)
-find_program(WINESERVER NAMES wineserver PATHS "${wine_dir}")
-if(WINESERVER)
-  execute_process(COMMAND "${WINESERVER}" -k OUTPUT_QUIET ERROR_QUIET)
+if(WINE)
+  set(ENV{WINEPREFIX} "${WORK_DIR}/wineprefix")
+  set(ENV{WINEDEBUG} "-all")
+  set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+  execute_process(COMMAND "${WINE}" "${program}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  # Stop the Wine server of this prefix, which would linger after the run.
+  get_filename_component(wine_dir "${WINE}" DIRECTORY)
+  find_program(WINESERVER NAMES wineserver PATHS "${wine_dir}")
+  if(WINESERVER)
+    execute_process(COMMAND "${WINESERVER}" -k OUTPUT_QUIET ERROR_QUIET)
+  endif()
+else()
+  execute_process(COMMAND "${program}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
 endif()
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "the consumer failed (${status}): ${output}")

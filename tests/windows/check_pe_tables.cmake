@@ -20,6 +20,21 @@
 # Exports (EXPORTS=ON): exactly the four entry points, by name, with their
 # C++ signatures, each at an address of its own, and nothing else, not even
 # an export by ordinal only.
+#
+# Microsoft-ABI build only (READOBJ):
+#   -DIMPORT_LIST=<file>  the exact list of imported functions, one
+#       "dll!name" a line (DLL in lower case; # starts a comment): a name
+#       the file does not list, or a listed one the DLL does not import,
+#       fails. A pattern would let through a runtime function that an older
+#       Visual C++ runtime lacks.
+#   -DHARDENED=ON -DPDB_NAME=Vantrel.pdb -DVERSION=1.0.0  what a DLL that
+#       is shipped needs: the DYNAMIC_BASE, HIGH_ENTROPY_VA, NX_COMPAT and
+#       GUARD_CF characteristics, a load-configuration directory, CET
+#       compatibility, a CodeView entry that names PDB_NAME without a
+#       directory, a version resource whose FileVersion, ProductVersion and
+#       OriginalFilename are VERSION and the DLL's name, and no TLS
+#       directory (the start-up layer has none to offer: a thread_local or
+#       a function-local static with dynamic initialisation would add one).
 
 cmake_minimum_required(VERSION 3.20)
 
@@ -44,6 +59,7 @@ endfunction()
 set(imports "")
 set(export_names "")
 set(export_rvas "")
+set(imported_names "")
 if(DEFINED READOBJ)
   read_or_fail(dump "${READOBJ}" --coff-imports "${FILE}")
   string(REGEX MATCHALL "Import {\n *Name: [^\n]+" import_lines "${dump}")
@@ -51,6 +67,21 @@ if(DEFINED READOBJ)
     string(REGEX REPLACE "^Import {\n *Name: " "" dll "${line}")
     string(STRIP "${dll}" dll)
     list(APPEND imports "${dll}")
+  endforeach()
+  # Each import block: its DLL, then one "Symbol: name (hint)" a function.
+  string(REGEX MATCHALL "Import {[^}]*}" import_blocks "${dump}")
+  foreach(block IN LISTS import_blocks)
+    if(NOT block MATCHES "Name: ([^\n]+)")
+      continue()
+    endif()
+    string(STRIP "${CMAKE_MATCH_1}" dll)
+    string(TOLOWER "${dll}" dll)
+    string(REGEX MATCHALL "Symbol: [^\n]+" symbol_lines "${block}")
+    foreach(line IN LISTS symbol_lines)
+      string(REGEX REPLACE "^Symbol: (.*) \\([0-9]+\\)$" "\\1" symbol "${line}")
+      string(STRIP "${symbol}" symbol)
+      list(APPEND imported_names "${dll}!${symbol}")
+    endforeach()
   endforeach()
   if(EXPORTS)
     read_or_fail(dump "${READOBJ}" --coff-exports "${FILE}")
@@ -138,6 +169,122 @@ foreach(dll IN LISTS extra_upper)
   endif()
 endforeach()
 message(STATUS "${FILE} imports: ${imports}")
+
+if(DEFINED IMPORT_LIST)
+  if(NOT DEFINED READOBJ)
+    message(FATAL_ERROR "IMPORT_LIST needs READOBJ")
+  endif()
+  file(STRINGS "${IMPORT_LIST}" listed_lines)
+  set(listed "")
+  foreach(line IN LISTS listed_lines)
+    string(REGEX REPLACE "#.*$" "" line "${line}")
+    string(STRIP "${line}" line)
+    if(line)
+      list(APPEND listed "${line}")
+    endif()
+  endforeach()
+  foreach(name IN LISTS imported_names)
+    message(STATUS "import: ${name}")
+    if(NOT name IN_LIST listed)
+      message(SEND_ERROR "${FILE} imports ${name}, which ${IMPORT_LIST} does not list")
+      set(failed ON)
+    endif()
+  endforeach()
+  foreach(name IN LISTS listed)
+    if(NOT name IN_LIST imported_names)
+      message(SEND_ERROR "${FILE} does not import ${name}, which ${IMPORT_LIST} lists")
+      set(failed ON)
+    endif()
+  endforeach()
+endif()
+
+# --- What a shipped DLL needs ---------------------------------------------
+if(HARDENED)
+  if(NOT DEFINED READOBJ)
+    message(FATAL_ERROR "HARDENED needs READOBJ")
+  endif()
+  foreach(var PDB_NAME VERSION)
+    if(NOT DEFINED ${var})
+      message(FATAL_ERROR "HARDENED needs ${var}")
+    endif()
+  endforeach()
+  read_or_fail(headers "${READOBJ}" --file-headers "${FILE}")
+  foreach(flag DYNAMIC_BASE HIGH_ENTROPY_VA NX_COMPAT GUARD_CF)
+    if(NOT headers MATCHES "IMAGE_DLL_CHARACTERISTICS_${flag} ")
+      message(SEND_ERROR "${FILE} lacks the ${flag} characteristic")
+      set(failed ON)
+    endif()
+  endforeach()
+  foreach(directory LoadConfigTable ResourceTable Debug)
+    if(headers MATCHES "${directory}RVA: 0x0\n" OR NOT headers MATCHES "${directory}RVA: ")
+      message(SEND_ERROR "${FILE} has no ${directory} directory")
+      set(failed ON)
+    endif()
+  endforeach()
+  if(NOT headers MATCHES "TLSTableRVA: 0x0\n")
+    message(SEND_ERROR "${FILE} has a TLS directory: something in the DLL "
+      "has thread_local storage or a function-local static with dynamic "
+      "initialisation (see docs/windows.md)")
+    set(failed ON)
+  endif()
+
+  read_or_fail(debug "${READOBJ}" --coff-debug-directory "${FILE}")
+  if(NOT debug MATCHES "Type: CodeView \\(0x2\\)")
+    message(SEND_ERROR "${FILE} has no CodeView debug entry")
+    set(failed ON)
+  elseif(NOT debug MATCHES "PDBFileName: ([^\n]*)\n")
+    message(SEND_ERROR "${FILE}: the CodeView entry names no PDB")
+    set(failed ON)
+  else()
+    string(STRIP "${CMAKE_MATCH_1}" pdb)
+    if(NOT pdb STREQUAL PDB_NAME)
+      message(SEND_ERROR "${FILE}: the CodeView entry names ${pdb}, expected ${PDB_NAME} without a directory")
+      set(failed ON)
+    endif()
+  endif()
+  if(NOT debug MATCHES "IMAGE_DLL_CHARACTERISTICS_EX_CET_COMPAT")
+    message(SEND_ERROR "${FILE} is not marked CET-compatible")
+    set(failed ON)
+  endif()
+
+  read_or_fail(load_config "${READOBJ}" --coff-load-config "${FILE}")
+  if(NOT load_config MATCHES "GuardCFFunctionTable: 0x[1-9A-Fa-f]")
+    message(SEND_ERROR "${FILE}: the load configuration has no Control Flow Guard table")
+    set(failed ON)
+  endif()
+
+  read_or_fail(resources "${READOBJ}" --coff-resources "${FILE}")
+  if(NOT resources MATCHES "Type: VERSIONINFO \\(ID 16\\)")
+    message(SEND_ERROR "${FILE} has no version resource")
+    set(failed ON)
+  endif()
+  # The resource's strings are UTF-16: each key is followed by its value.
+  # (Only strings of plain characters: a bracket or a semicolon in the
+  # other bytes of the file would split CMake's list wrongly.)
+  file(STRINGS "${FILE}" wide_strings ENCODING UTF-16LE
+    REGEX "^[A-Za-z0-9 ._(),-]+$")
+  get_filename_component(file_name "${FILE}" NAME)
+  foreach(pair "FileVersion=${VERSION}" "ProductVersion=${VERSION}"
+               "OriginalFilename=${file_name}")
+    string(REPLACE "=" ";" pair "${pair}")
+    list(GET pair 0 key)
+    list(GET pair 1 expected_value)
+    list(FIND wide_strings "${key}" at)
+    set(value "")
+    if(NOT at EQUAL -1)
+      math(EXPR at "${at} + 1")
+      list(LENGTH wide_strings count)
+      if(at LESS count)
+        list(GET wide_strings ${at} value)
+      endif()
+    endif()
+    if(NOT value STREQUAL expected_value)
+      message(SEND_ERROR "${FILE}: the version resource's ${key} is '${value}', expected '${expected_value}'")
+      set(failed ON)
+    endif()
+  endforeach()
+  message(STATUS "${FILE}: hardened, CodeView ${PDB_NAME}, version ${VERSION}")
+endif()
 
 # --- Export table ---------------------------------------------------------
 if(EXPORTS)

@@ -4,6 +4,10 @@
 
 #include "startup_common.h"
 
+// The load-configuration directory (load_config.c): the linker writes the
+// PE's LoadConfigTable entry only when the symbol is part of the link.
+#pragma comment(linker, "/include:_load_config_used")
+
 extern "C" {
 __declspec(dllimport) int __cdecl _configure_narrow_argv(int);
 __declspec(dllimport) int __cdecl _initialize_narrow_environment(void);

@@ -2,7 +2,11 @@
 // the Visual C++ runtime defines them: every module of a process allocates
 // from ucrtbase.dll's one heap, so storage may change hands between a DLL
 // and its host. They are weak definitions, so that a module may replace
-// any of them, as C++ allows, without clashing with the others.
+// any of them, as C++ allows, without clashing with the others. As the
+// standard says of the default versions, the array and nothrow forms call
+// the single-object form (operator new(size_t), or its aligned form), and
+// the other deallocation forms call operator delete(void*) (or its aligned
+// form): a module that replaces only those two sees every allocation.
 #include <malloc.h>
 #include <stdlib.h>
 
@@ -35,39 +39,43 @@ VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size) {
   return Allocate(size);
 }
 VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size) {
-  return Allocate(size);
+  return operator new(size);
 }
 VANTREL_REPLACEABLE void* __CRTDECL
 operator new(size_t size, const std::nothrow_t&) noexcept {
   try {
-    return Allocate(size);
+    return operator new(size);
   } catch (...) {
     return nullptr;
   }
 }
 VANTREL_REPLACEABLE void* __CRTDECL
 operator new[](size_t size, const std::nothrow_t&) noexcept {
-  return operator new(size, std::nothrow);
+  try {
+    return operator new[](size);
+  } catch (...) {
+    return nullptr;
+  }
 }
 VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p) noexcept {
   free(p);
 }
 VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p) noexcept {
-  free(p);
+  operator delete(p);
 }
 VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, size_t) noexcept {
-  free(p);
+  operator delete(p);
 }
 VANTREL_REPLACEABLE void __CRTDECL operator delete[](void* p, size_t) noexcept {
-  free(p);
+  operator delete[](p);
 }
 VANTREL_REPLACEABLE void __CRTDECL
 operator delete(void* p, const std::nothrow_t&) noexcept {
-  free(p);
+  operator delete(p);
 }
 VANTREL_REPLACEABLE void __CRTDECL
 operator delete[](void* p, const std::nothrow_t&) noexcept {
-  free(p);
+  operator delete[](p);
 }
 
 VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size,
@@ -76,41 +84,45 @@ VANTREL_REPLACEABLE void* __CRTDECL operator new(size_t size,
 }
 VANTREL_REPLACEABLE void* __CRTDECL operator new[](size_t size,
                                                    std::align_val_t align) {
-  return AllocateAligned(size, align);
+  return operator new(size, align);
 }
 VANTREL_REPLACEABLE void* __CRTDECL operator new(
     size_t size, std::align_val_t align, const std::nothrow_t&) noexcept {
   try {
-    return AllocateAligned(size, align);
+    return operator new(size, align);
   } catch (...) {
     return nullptr;
   }
 }
 VANTREL_REPLACEABLE void* __CRTDECL operator new[](
     size_t size, std::align_val_t align, const std::nothrow_t&) noexcept {
-  return operator new(size, align, std::nothrow);
+  try {
+    return operator new[](size, align);
+  } catch (...) {
+    return nullptr;
+  }
 }
 VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p,
                                                    std::align_val_t) noexcept {
   _aligned_free(p);
 }
 VANTREL_REPLACEABLE void __CRTDECL
-operator delete[](void* p, std::align_val_t) noexcept {
-  _aligned_free(p);
-}
-VANTREL_REPLACEABLE void __CRTDECL operator delete(void* p, size_t,
-                                                   std::align_val_t) noexcept {
-  _aligned_free(p);
+operator delete[](void* p, std::align_val_t align) noexcept {
+  operator delete(p, align);
 }
 VANTREL_REPLACEABLE void __CRTDECL
-operator delete[](void* p, size_t, std::align_val_t) noexcept {
-  _aligned_free(p);
+operator delete(void* p, size_t, std::align_val_t align) noexcept {
+  operator delete(p, align);
 }
 VANTREL_REPLACEABLE void __CRTDECL
-operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-  _aligned_free(p);
+operator delete[](void* p, size_t, std::align_val_t align) noexcept {
+  operator delete[](p, align);
 }
-VANTREL_REPLACEABLE void __CRTDECL
-operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
-  _aligned_free(p);
+VANTREL_REPLACEABLE void __CRTDECL operator delete(
+    void* p, std::align_val_t align, const std::nothrow_t&) noexcept {
+  operator delete(p, align);
+}
+VANTREL_REPLACEABLE void __CRTDECL operator delete[](
+    void* p, std::align_val_t align, const std::nothrow_t&) noexcept {
+  operator delete[](p, align);
 }

@@ -49,6 +49,10 @@
 #define _CRT_WIDE_(s) L##s
 #define _CRT_WIDE(s) _CRT_WIDE_(s)
 #endif
+// The file name as a wide string: the debug STL's assertions report it.
+#ifndef __FILEW__
+#define __FILEW__ _CRT_WIDE(__FILE__)
+#endif
 #define _CRT_CONCATENATE_(a, b) a##b
 #define _CRT_CONCATENATE(a, b) _CRT_CONCATENATE_(a, b)
 #define _CRT_UNPARENTHESIZE_(...) __VA_ARGS__

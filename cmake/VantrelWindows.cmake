@@ -1,0 +1,61 @@
+# What the Microsoft-ABI DLL (Visual C++'s cl.exe or clang-cl) has beyond
+# the library itself, so that a Windows shop can ship it and a Windows host
+# can link it safely:
+#
+#  - Debug configuration: VantrelD.dll / VantrelD.lib / VantrelD.pdb, built
+#    with the debug runtime (/MDd), for hosts built /MDd;
+#  - a PDB beside the DLL (/Z7 objects, /DEBUG:FULL) whose CodeView entry
+#    names only the file (/PDBALTPATH), with /OPT:REF and /OPT:NOICF kept;
+#  - a version resource (VS_VERSION_INFO) from the project's version;
+#  - Control Flow Guard (/guard:cf) and CET shadow-stack compatibility;
+#  - an object in each import library that makes the link of a host built
+#    with the other runtime library or iterator debug level fail (see the
+#    ABI section of the public header and src/windows/runtime_check.cpp).
+if(NOT MSVC)
+  return()
+endif()
+
+enable_language(RC)
+
+# VantrelD: the configuration the file name tells.
+set_target_properties(vantrel PROPERTIES DEBUG_POSTFIX D)
+
+# Debug information in the objects (/Z7: no compile-time PDB shared between
+# parallel compilations), gathered into the DLL's PDB by the linker.
+foreach(vantrel_target vantrel vantrel_objects)
+  target_compile_options(${vantrel_target} PRIVATE /Z7 /guard:cf)
+endforeach()
+# /DEBUG turns /OPT:REF off unless it is named. Identical-code folding would
+# give functions with the same machine code one address, and the parse pair
+# (and the write pair) compile to the same code: each export keeps an
+# address of its own (/OPT:NOICF).
+target_link_options(vantrel PRIVATE
+  /DEBUG:FULL /OPT:REF /OPT:NOICF "/PDBALTPATH:%_PDB%" /guard:cf /CETCOMPAT)
+
+# The version resource.
+set(VANTREL_COMPANY "The Vantrel authors")
+set(VANTREL_COPYRIGHT "Copyright (c) 2026 The Vantrel authors. MIT License.")
+configure_file("${PROJECT_SOURCE_DIR}/cmake/windows/vantrel.rc.in"
+  "${PROJECT_BINARY_DIR}/vantrel.rc" @ONLY)
+target_sources(vantrel PRIVATE "${PROJECT_BINARY_DIR}/vantrel.rc")
+set_property(SOURCE "${PROJECT_BINARY_DIR}/vantrel.rc" APPEND PROPERTY
+  COMPILE_DEFINITIONS
+    "VANTREL_FILE_NAME=\"$<TARGET_FILE_NAME:vantrel>\""
+    "$<$<CONFIG:Debug>:VANTREL_DEBUG_BUILD>")
+
+# The runtime check: compiled like the DLL's objects, then added to the
+# import library that the linker has just written.
+add_library(vantrel_runtime_check OBJECT src/windows/runtime_check.cpp)
+target_compile_features(vantrel_runtime_check PRIVATE cxx_std_17)
+vantrel_set_warnings(vantrel_runtime_check)
+add_dependencies(vantrel vantrel_runtime_check)
+add_custom_command(TARGET vantrel POST_BUILD
+  COMMAND "${CMAKE_AR}" /nologo "/out:$<TARGET_LINKER_FILE:vantrel>"
+    "$<TARGET_LINKER_FILE:vantrel>" "$<TARGET_OBJECTS:vantrel_runtime_check>"
+  COMMENT "Adding the runtime check to $<TARGET_LINKER_FILE_NAME:vantrel>"
+  VERBATIM)
+# Programs that link the library's objects directly (the unit tests, the
+# model comparisons, the fuzz replays) may have objects compiled without
+# VANTREL_STATIC that reference the check: they get the object itself.
+target_sources(vantrel_objects INTERFACE
+  $<TARGET_OBJECTS:vantrel_runtime_check>)
