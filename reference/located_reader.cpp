@@ -104,15 +104,15 @@ std::string_view Joiner(std::string_view text, SearchCount* count) {
   if (Find(text, kAndJoiner, 0, text.size(), count) != kNone) {
     return kAndJoiner;
   }
-  return std::string_view();
+  return {};
 }
 
 std::string_view Joiner(std::string_view text) { return Joiner(text, nullptr); }
 
 std::optional<std::uint32_t> CombinationOf(std::string_view text) {
   const std::string_view joiner = Joiner(text);
-  if (joiner == kOrJoiner) return 0u;
-  if (joiner == kAndJoiner) return 1u;
+  if (joiner == kOrJoiner) return 0U;
+  if (joiner == kAndJoiner) return 1U;
   return std::nullopt;
 }
 
