@@ -25,10 +25,11 @@
 
 #include "codec/condition_text.h"
 #include "codec/definition_text.h"
-#include "model/literal_codec.h"
+#include "reference/literal_codec.h"
+#include "support/exhaustive_inputs.h"
 #include "support/records.h"
+#include "support/reference_round_trip.h"
 #include "support/sequences.h"
-#include "support/text_properties.h"
 #include "vantrel/alert_definitions.h"
 
 namespace vantrel_boundary {
