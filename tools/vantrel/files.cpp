@@ -72,7 +72,8 @@ std::string FollowLinks(const std::string& label, std::string path) {
     }
     if (size < 0) throw InputError("cannot write " + label + ": " + Reason());
     std::string to(link.data(), static_cast<std::size_t>(size));
-    path = !to.empty() && to.front() == '/' ? to : FolderOf(path) + to;
+    if (to.empty() || to.front() != '/') to.insert(0, FolderOf(path));
+    path = std::move(to);
   }
   throw InputError("cannot write " + label + ": " + Reason(ELOOP));
 }
@@ -166,6 +167,30 @@ void ForgetTemporary(int slot) {
   }
 }
 
+// Why a new file cannot be made at `folder` (an errno value), or 0.
+int NewFileProblem(const std::string& folder, bool folder_writable) {
+  struct stat info {};
+  if (stat(folder.empty() ? "." : folder.c_str(), &info) != 0) return errno;
+  if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+  return folder_writable ? 0 : EACCES;
+}
+
+// Where the temporary file of an update in place goes when the target's
+// own folder cannot take it.
+std::string FallbackFolder() {
+  const char* tmpdir = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
+  std::string folder = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+  if (folder.back() != '/') folder += '/';
+  return folder;
+}
+
+// Gives the file `fd` the owner (best effort: only root may give a file
+// away) and then the mode of `old`, which chown may have cut.
+bool TakeOwnerAndMode(int fd, const struct stat& old) {
+  if (geteuid() == 0) static_cast<void>(fchown(fd, old.st_uid, old.st_gid));
+  return fchmod(fd, old.st_mode & 07777U) == 0;
+}
+
 }  // namespace
 
 std::string_view WithoutFinalLineBreak(std::string_view text) {
@@ -235,50 +260,43 @@ Output::Output(const std::string& path) : label_(path) {
   }
   target_ = FollowLinks(path, path);
   const std::string folder = FolderOf(target_);
-  const std::string folder_or_here = folder.empty() ? "." : folder;
-  const bool folder_writable = Writable(folder_or_here, W_OK | X_OK);
+  const bool folder_writable =
+      Writable(folder.empty() ? "." : folder, W_OK | X_OK);
   struct stat info {};
-  std::string temp_folder = folder;
   if (stat(target_.c_str(), &info) != 0) {
-    // A new file, in a folder that must exist and take it.
-    const int error = errno;
-    struct stat folder_info {};
-    if (error != ENOENT) Fail(Reason(error));
-    if (stat(folder_or_here.c_str(), &folder_info) != 0) Fail(Reason());
-    if (!S_ISDIR(folder_info.st_mode)) Fail(Reason(ENOTDIR));
-    if (!folder_writable) Fail(Reason(EACCES));
+    const int problem = errno == ENOENT ? NewFileProblem(folder, folder_writable) : errno;
+    if (problem != 0) Fail(Reason(problem));
     kind_ = Kind::kReplace;
-    info.st_mode = NewFileMode();
-    info.st_uid = static_cast<uid_t>(-1);
-    info.st_gid = static_cast<gid_t>(-1);
+    OpenTemporary(folder);
+    if (fchmod(fd_, NewFileMode()) != 0) Fail(Reason());
   } else if (S_ISDIR(info.st_mode)) {
     throw InputError(path + " is a directory");
   } else if (!S_ISREG(info.st_mode)) {
     // A device, a FIFO, a terminal: written as it is (a FIFO's open waits
     // for its reader, as the shell's `>` does).
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): no mode is passed
     fd_ = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd_ < 0) Fail(Reason());
     kind_ = Kind::kDirect;
-    return;
   } else if (!Writable(target_, W_OK)) {
     Fail(Reason(EACCES));
   } else if (info.st_nlink > 1 || !folder_writable) {
     kind_ = Kind::kInPlace;
-    if (!folder_writable) {
-      const char* tmpdir = std::getenv("TMPDIR");  // NOLINT(concurrency-mt-unsafe)
-      temp_folder = (tmpdir != nullptr && *tmpdir != '\0') ? tmpdir : "/tmp";
-      if (temp_folder.back() != '/') temp_folder += '/';
-    }
+    OpenTemporary(folder_writable ? folder : FallbackFolder());
   } else {
     kind_ = Kind::kReplace;
+    OpenTemporary(folder);
+    if (!TakeOwnerAndMode(fd_, info)) Fail(Reason());
   }
+}
 
-  temp_ = temp_folder + "." + NameOf(target_) + ".vantrel-XXXXXX";
+void Output::OpenTemporary(const std::string& folder) {
+  temp_ = folder + "." + NameOf(target_) + ".vantrel-XXXXXX";
   {
     const SignalsHeld held;
-    fd_ = mkstemp(temp_.data());
+    fd_ = mkostemp(temp_.data(), O_CLOEXEC);
     if (fd_ < 0) {
-      kind_ = Kind::kDone;
+      temp_.clear();
       Fail(Reason());
     }
     slot_ = NoteTemporary(temp_);
@@ -286,20 +304,11 @@ Output::Output(const std::string& path) : label_(path) {
   if (fd_ <= STDERR_FILENO) {
     // Standard output or error was closed: keep the temporary file off
     // their numbers, where other writes would land in it.
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): one int argument
     const int moved = fcntl(fd_, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
     static_cast<void>(close(fd_));
     fd_ = moved;
     if (fd_ < 0) Fail(Reason());
-  } else {
-    static_cast<void>(fcntl(fd_, F_SETFD, FD_CLOEXEC));
-  }
-  if (kind_ == Kind::kReplace) {
-    // The replacement takes the old file's owner (best effort: only root
-    // may give a file away) and then its mode, which chown may have cut.
-    if (geteuid() == 0 && info.st_uid != static_cast<uid_t>(-1)) {
-      static_cast<void>(fchown(fd_, info.st_uid, info.st_gid));
-    }
-    if (fchmod(fd_, info.st_mode & 07777U) != 0) Fail(Reason());
   }
 }
 
@@ -400,6 +409,7 @@ void Output::Commit() {
 // if the copy fails (a full disk) the temporary file, which holds all of
 // the new content, is kept and named in the message.
 void Output::CopyInto() {
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): no mode is passed
   const int to = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (to < 0) Fail(Reason());  // the target is as it was
   std::array<char, kChunk> chunk{};

@@ -109,6 +109,7 @@ class Output {
 
  private:
   enum class Kind { kStandard, kDirect, kReplace, kInPlace, kDone };
+  void OpenTemporary(const std::string& folder);
   void Send(std::string_view bytes);
   void CopyInto();
   void Discard() noexcept;
