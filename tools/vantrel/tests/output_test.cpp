@@ -10,6 +10,7 @@
 
 #include <array>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -57,9 +58,17 @@ struct stat LinkInfo(const std::string& path) {
   return info;
 }
 
+// What the test's own streams hold goes out now, not a second time from a
+// child that flushes standard output.
+void FlushBeforeFork() {
+  std::cout.flush();
+  static_cast<void>(std::fflush(stdout));
+}
+
 // The exit code of `body` run in a child process (-signal if it died of
 // one). The child ends with _exit, so nothing of the parent's runs twice.
 int InChild(const std::function<int()>& body) {
+  FlushBeforeFork();
   const pid_t pid = fork();
   if (pid == 0) {
     int code = 100;
@@ -360,6 +369,7 @@ TEST_F(OutputFile, StandardOutputGetsOnlyWhatIsComplete) {
   auto output_of = [](const std::function<void()>& body) {
     std::array<int, 2> ends{};
     EXPECT_EQ(pipe(ends.data()), 0);
+    FlushBeforeFork();
     const pid_t pid = fork();
     if (pid == 0) {
       dup2(ends[1], STDOUT_FILENO);
