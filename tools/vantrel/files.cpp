@@ -175,6 +175,19 @@ int NewFileProblem(const std::string& folder, bool folder_writable) {
   return folder_writable ? 0 : EACCES;
 }
 
+// Whether a file `old` in `folder` may be renamed over: the folder is
+// writable and, if sticky (like /tmp), the file or the folder is the user's.
+bool MayRename(const std::string& folder, bool folder_writable,
+               const struct stat& old) {
+  struct stat info {};
+  if (!folder_writable || stat(folder.empty() ? "." : folder.c_str(), &info) != 0) {
+    return false;
+  }
+  const uid_t user = geteuid();
+  return (info.st_mode & S_ISVTX) == 0 || user == 0 || old.st_uid == user ||
+         info.st_uid == user;
+}
+
 // Where the temporary file of an update in place goes when the target's
 // own folder cannot take it.
 std::string FallbackFolder() {
@@ -280,7 +293,7 @@ Output::Output(const std::string& path) : label_(path) {
     kind_ = Kind::kDirect;
   } else if (!Writable(target_, W_OK)) {
     Fail(Reason(EACCES));
-  } else if (info.st_nlink > 1 || !folder_writable) {
+  } else if (info.st_nlink > 1 || !MayRename(folder, folder_writable, info)) {
     kind_ = Kind::kInPlace;
     OpenTemporary(folder_writable ? folder : FallbackFolder());
   } else {

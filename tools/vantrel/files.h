@@ -54,9 +54,10 @@ class Input {
 //   A new file gets mode 0666 less the umask. So `format -o rule.txt
 //   rule.txt` may read the file it replaces, and a failed command leaves it
 //   as it was.
-// - A regular file with more than one name (hard links), or in a folder the
-//   user cannot write, is updated in place on Commit() so that every name
-//   sees the new content (see Commit()).
+// - A regular file with more than one name (hard links), or that cannot be
+//   renamed over (its folder is not writable, or is sticky like /tmp and
+//   neither is the user's), is updated in place on Commit(), so that every
+//   name sees the new content (see CopyInto() in files.cpp).
 // - Anything else that exists (a device such as /dev/null, a FIFO, a
 //   terminal) is opened and written directly: never renamed over, unlinked
 //   or made a regular file.

@@ -179,6 +179,35 @@ TEST_F(OutputFile, EveryHardLinkSeesTheNewContent) {
   EXPECT_TRUE(TemporaryFiles().empty());
 }
 
+// A file its user may write in a folder they may not: the file is updated in
+// place, the temporary file kept in the temporary folder meanwhile.
+TEST_F(OutputFile, AFileInAnUnwritableFolderIsUpdatedInPlace) {
+  std::filesystem::create_directories(At("locked"));
+  const std::string rule = At("locked/rule.txt");
+  WriteFile(rule, "old");
+  ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
+  const bool root = geteuid() == 0;
+  // Root may write any folder: the file is given to nobody, who runs it.
+  ASSERT_EQ(root ? chown(rule.c_str(), 65534, 65534) : chmod(At("locked").c_str(), 0555), 0);
+  const ino_t inode = LinkInfo(rule).st_ino;
+  const int code = InChild([&] {
+    if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return kSkipped;
+    WriteOutput(rule, "new");
+    return 0;
+  });
+  ASSERT_EQ(chmod(At("locked").c_str(), 0755), 0);
+  if (code == kSkipped) GTEST_SKIP() << "cannot run as an unprivileged user";
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadFile(rule), "new");
+  EXPECT_EQ(LinkInfo(rule).st_ino, inode);
+  EXPECT_TRUE(TemporaryFiles().empty());
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".rule.txt.vantrel-", 0),
+              std::string::npos);
+  }
+}
+
 TEST_F(OutputFile, AFifoIsWrittenDirectly) {
   ASSERT_EQ(mkfifo(At("pipe").c_str(), 0600), 0);
   std::string got;
