@@ -306,6 +306,7 @@ Result RunBatch(const Options& o, Input& input, Output& output,
       // A quiet check answers with its exit code only.
       if (!(o.quiet && o.command == Command::kCheck)) {
         output.Write(error.empty() ? row : ErrorRow(rule, error));
+        output.Release();  // a whole row: standard output may have it
       }
       continue;
     }
@@ -314,6 +315,7 @@ Result RunBatch(const Options& o, Input& input, Output& output,
     if (why.empty()) text = PlainLine(o, rule, out, why);
     if (text) {
       output.Write(*text);
+      output.Release();
       if (!o.quiet && out.records) {
         for (const rules::Problem& problem : out.records->problems) {
           messages << "vantrel format: id " << IdText(rule)
@@ -342,16 +344,6 @@ Result RunBatch(const Options& o, Input& input, Output& output,
   output.Commit();
   if (!o.quiet) messages << summary.Text(o.command);
   return Result{summary.Code(), true};
-}
-
-// One final LF or CRLF ends a file; it is not part of the rule. A CR alone
-// is part of it.
-std::string WithoutFinalLineBreak(std::string text) {
-  if (!text.empty() && text.back() == '\n') {
-    text.pop_back();
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-  }
-  return text;
 }
 
 bool LooksLikeJson(const std::string& input) {
@@ -396,7 +388,8 @@ Result RunSingle(const Options& o, Input& input, Output& output,
     }
     rule.in.has_records = true;
   } else {
-    rule.in.text = WithoutFinalLineBreak(std::move(in));
+    // One final LF or CRLF ends a file; a CR alone is part of the rule.
+    rule.in.text = std::string(WithoutFinalLineBreak(in));
   }
   in = std::string();
   const Outcome out = Run(o, rule);

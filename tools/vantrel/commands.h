@@ -13,7 +13,7 @@
 #include <string>
 
 #include "exit_code.h"
-#include "io.h"
+#include "files.h"
 #include "records_check.h"
 #include "records_json.h"
 #include "text_check.h"

@@ -20,7 +20,7 @@
 
 #include "commands.h"
 #include "exit_code.h"
-#include "io.h"
+#include "files.h"
 
 namespace {
 
@@ -97,8 +97,12 @@ std::optional<Form> ParseForm(const std::string& value) {
 // Flushes standard output; false when what was written did not all arrive
 // (a full disk, a closed pipe).
 bool StandardOutputWritten() {
-  std::cout.flush();
-  return std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+  try {
+    vantrel_cli::Output::FlushStandardOutput();
+  } catch (const vantrel::rules::InputError&) {
+    return false;
+  }
+  return true;
 }
 
 int Main(int argc, char** argv) {
@@ -220,7 +224,9 @@ int Main(int argc, char** argv) {
   } catch (const std::length_error& error) {
     message = error.what();
   }
-  if (output && !to_file) {
+  // (Only a batch's: its output holds whole rows, released one by one; a
+  // single rule's answer is all or nothing.)
+  if (output && !to_file && o.batch) {
     try {
       output->Commit();
     } catch (const vantrel::rules::InputError&) {

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "io.h"
+#include "files.h"
 #include "records_check.h"
 #include "records_json.h"
 #include "reports.h"

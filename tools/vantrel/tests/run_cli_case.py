@@ -13,6 +13,8 @@ usage: run_cli_case.py TOOL CASE_FILE EXAMPLES_DIR DATA_DIR SCRATCH_DIR
 """
 import codecs
 import os
+import pwd
+import stat
 import shlex
 import shutil
 import subprocess
@@ -69,6 +71,68 @@ def section_bytes(section, places):
     return data, "contains" if "contains" in args else "exact"
 
 
+# The exit code that tells CTest a case was skipped (SKIP_RETURN_CODE).
+SKIPPED = 77
+
+
+def set_up(sections, work, places):
+    """Makes what the case's sections ask for before the run; returns the
+    user to run as (None: the caller), or exits SKIPPED when it cannot."""
+    user = None
+    for section in sections:
+        if section["name"] == "given":
+            content, _ = section_bytes(section, places)
+            with open(os.path.join(work, section["args"][0]), "wb") as given:
+                given.write(content)
+    for section in sections:
+        name, args = section["name"], section["args"]
+        if name == "symlink":
+            os.symlink(fill(args[1], places), os.path.join(work, args[0]))
+        elif name == "mode":
+            os.chmod(os.path.join(work, args[0]), int(args[1], 8))
+        elif name == "device":
+            # A character device like /dev/null, made where mknod is allowed.
+            try:
+                os.mknod(os.path.join(work, args[0]), 0o666 | stat.S_IFCHR,
+                         os.stat("/dev/null").st_rdev)
+            except PermissionError:
+                print("skipped: mknod is not permitted here")
+                sys.exit(SKIPPED)
+        elif name == "unprivileged" and os.geteuid() == 0:
+            try:
+                user = pwd.getpwnam("nobody")
+            except KeyError:
+                print("skipped: no user 'nobody' to run as")
+                sys.exit(SKIPPED)
+            os.chown(work, user.pw_uid, user.pw_gid)
+    return user
+
+
+def check_kept(sections, work):
+    """What must still hold after the run: links stay links to the same
+    target, modes stay, devices stay devices."""
+    failures = []
+    for section in sections:
+        name, args = section["name"], section["args"]
+        path = os.path.join(work, args[0]) if args else None
+        if name == "symlink":
+            if not os.path.islink(path):
+                failures.append(f"{path} is no longer a symbolic link")
+            elif os.readlink(path) != args[1]:
+                failures.append(f"{path} now leads to {os.readlink(path)}")
+        elif name == "mode":
+            mode = stat.S_IMODE(os.lstat(path).st_mode)
+            if mode != int(args[1], 8):
+                failures.append(f"{path} has mode {mode:o}, not {args[1]}")
+        elif name == "device":
+            if not stat.S_ISCHR(os.lstat(path).st_mode):
+                failures.append(f"{path} is no longer a character device")
+    leftovers = [name for name in os.listdir(work) if ".vantrel-" in name]
+    if leftovers:
+        failures.append(f"temporary files left: {leftovers}")
+    return failures
+
+
 def matches(got, want, how):
     if how == "exact":
         return got == want
@@ -84,11 +148,9 @@ def main():
     places = {"examples": examples, "data": data, "tmp": work}
     command, want_code, sections = parse_case(case_path)
 
-    for section in sections:
-        if section["name"] == "given":
-            content, _ = section_bytes(section, places)
-            with open(os.path.join(work, section["args"][0]), "wb") as given:
-                given.write(content)
+    user = set_up(sections, work, places)
+    as_user = {} if user is None else {
+        "user": user.pw_uid, "group": user.pw_gid, "extra_groups": []}
     stdin = b""
     for section in sections:
         if section["name"] == "stdin":
@@ -103,14 +165,14 @@ def main():
         if code not in (None, 0):
             break
         run = subprocess.run([tool] + argv[1:], input=out, capture_output=True,
-                             cwd=work, check=False)
+                             cwd=work, check=False, **as_user)
         out, code = run.stdout, run.returncode
         err += run.stderr
 
     report = (f"$ {command}\n--- exit code: {code}\n--- stdout:\n"
               f"{out.decode('utf-8', 'backslashreplace')}\n--- stderr:\n"
               f"{err.decode('utf-8', 'backslashreplace')}")
-    failures = []
+    failures = check_kept(sections, work)
     if code != want_code:
         failures.append(f"exit code {code}, expected {want_code}")
     wanted = {"stdout": (b"", "exact"), "stderr": (b"", "exact")}
