@@ -36,7 +36,7 @@ struct WrittenCondition {
 
 struct WrittenDefinition {
   std::string text;
-  std::string_view joiner;          // the joiner written, empty for none
+  std::string_view joiner;           // the joiner written, empty for none
   std::vector<std::size_t> joiners;  // where each joiner is written
   std::vector<WrittenCondition> conditions;
 };

@@ -14,19 +14,19 @@ namespace vantrel::rules {
 
 // The kinds of cause, in the order a summary lists them.
 enum class CauseKind {
-  kRejectedItem,     // a parameter item without an "==" of its own
-  kDroppedText,      // text outside the marks, which the writer drops
-  kBothJoiners,      // conditions lost because the text holds both joiners
-  kRunTogether,      // a condition following another without a joiner
-  kMarkInField,      // a mark inside a field ends or splits it
-  kJoinerInField,    // a joiner inside a field cuts the definition there
-  kMissingMarks,     // marks the writer adds, which the text lacks
-  kBlanks,           // no blank on a side of a joiner
-  kEmptyKey,         // an empty key, which the reader cannot find
-  kNoValues,         // a parameter without values reads back with one
-  kConditionCount,   // the number of conditions changes
-  kCombination,      // the combination changes
-  kOther,            // a difference with no cause found
+  kRejectedItem,    // a parameter item without an "==" of its own
+  kDroppedText,     // text outside the marks, which the writer drops
+  kBothJoiners,     // conditions lost because the text holds both joiners
+  kRunTogether,     // a condition following another without a joiner
+  kMarkInField,     // a mark inside a field ends or splits it
+  kJoinerInField,   // a joiner inside a field cuts the definition there
+  kMissingMarks,    // marks the writer adds, which the text lacks
+  kBlanks,          // no blank on a side of a joiner
+  kEmptyKey,        // an empty key, which the reader cannot find
+  kNoValues,        // a parameter without values reads back with one
+  kConditionCount,  // the number of conditions changes
+  kCombination,     // the combination changes
+  kOther,           // a difference with no cause found
 };
 inline constexpr std::size_t kCauseKinds = 13;
 // "text outside the marks", for summaries.

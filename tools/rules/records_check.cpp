@@ -5,9 +5,9 @@
 #include <string_view>
 #include <utility>
 
+#include "records_json.h"
 #include "reference/located_reader.h"
 #include "reference/located_writer.h"
-#include "records_json.h"
 #include "text.h"
 
 namespace vantrel::rules {
@@ -221,9 +221,10 @@ void CompareParam(Explainer& out, const Condition& c, std::size_t r,
   const std::string path = ParamPath(r, p);
   if (written.key != got.key) {
     if (written.key.empty()) {
-      out.Add(CauseKind::kEmptyKey, path + ".key",
-              R"(is empty: the reader looks for "==" from the item's second byte, so its key runs to a later "==")",
-              written.key, got.key);
+      out.Add(
+          CauseKind::kEmptyKey, path + ".key",
+          R"(is empty: the reader looks for "==" from the item's second byte, so its key runs to a later "==")",
+          written.key, got.key);
     } else {
       FieldProblem(out, c, path + ".key", laid.key, written.key, got.key);
     }
@@ -239,12 +240,12 @@ void CompareParam(Explainer& out, const Condition& c, std::size_t r,
   }
   if (written.values.size() == got.values.size()) return;
   if (written.values.empty()) {
-    out.Add(CauseKind::kNoValues, path + ".values",
-            R"(no values: written as the key and "==" alone, which reads back as one empty value)");
+    out.Add(
+        CauseKind::kNoValues, path + ".values",
+        R"(no values: written as the key and "==" alone, which reads back as one empty value)");
     return;
   }
-  const Span item{laid.key.offset,
-                  laid.values.back().end() - laid.key.offset};
+  const Span item{laid.key.offset, laid.values.back().end() - laid.key.offset};
   const std::optional<std::string> cause = c.CauseIn(item);
   out.Add(cause ? CauseKind::kMarkInField : CauseKind::kOther, path + ".values",
           Count(written.values.size(), "value") + " written, " +
@@ -284,11 +285,11 @@ void CompareRecord(Explainer& out, const Condition& c, std::size_t r,
 
 // The field of the written text that holds byte `at`, as a path.
 std::string FieldAt(const ref::WrittenDefinition& w, std::size_t at) {
-  const auto after = std::upper_bound(
-      w.conditions.begin(), w.conditions.end(), at,
-      [](std::size_t offset, const ref::WrittenCondition& c) {
-        return offset < c.condition.offset;
-      });
+  const auto after =
+      std::upper_bound(w.conditions.begin(), w.conditions.end(), at,
+                       [](std::size_t offset, const ref::WrittenCondition& c) {
+                         return offset < c.condition.offset;
+                       });
   if (after == w.conditions.begin()) return "";
   const auto& c = *std::prev(after);
   const std::size_t r =
@@ -331,19 +332,18 @@ RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
   AlertDefinitions back{};
   Combination back_combination;
   const bool accepted = ParseText(kind, text, back, back_combination);
-  const bool same =
-      std::equal(defs.definitions.begin(), defs.definitions.end(),
-                 back.definitions.begin(), back.definitions.end(),
-                 [](const AlertDefinition& a, const AlertDefinition& b) {
-                   return a.name == b.name && a.detail == b.detail &&
-                          std::equal(a.params.begin(), a.params.end(),
-                                     b.params.begin(), b.params.end(),
-                                     [](const DefinitionParam& x,
-                                        const DefinitionParam& y) {
-                                       return x.key == y.key &&
-                                              x.values == y.values;
-                                     });
-                 });
+  const bool same = std::equal(
+      defs.definitions.begin(), defs.definitions.end(),
+      back.definitions.begin(), back.definitions.end(),
+      [](const AlertDefinition& a, const AlertDefinition& b) {
+        return a.name == b.name && a.detail == b.detail &&
+               std::equal(
+                   a.params.begin(), a.params.end(), b.params.begin(),
+                   b.params.end(),
+                   [](const DefinitionParam& x, const DefinitionParam& y) {
+                     return x.key == y.key && x.values == y.values;
+                   });
+      });
   if (accepted && same && back_combination == combination) return check;
   check.status = Status::kLossy;
 
@@ -364,11 +364,10 @@ RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
     // Piece r holds written condition r while it starts where the writer
     // put condition r; a cut anywhere but at a written joiner is a joiner
     // inside a field, and the pieces after it hold other bytes.
-    const std::size_t start =
-        r == 0 ? 0
-        : r - 1 < laid.joiners.size()
-            ? laid.joiners[r - 1] + laid.joiner.size()
-            : kNone;
+    const std::size_t start = r == 0 ? 0
+                              : r - 1 < laid.joiners.size()
+                                  ? laid.joiners[r - 1] + laid.joiner.size()
+                                  : kNone;
     if (piece.offset != start || r >= laid.conditions.size() ||
         record == defs.definitions.end()) {
       break;
@@ -404,16 +403,16 @@ RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
     const std::string path = rejection.item != 0
                                  ? FieldAt(laid, rejection.item_offset)
                                  : RecordPath(rejection.piece - 1);
-    const bool empty_key = rejection.item_size >= 2 &&
-                           path.size() > 4 &&
+    const bool empty_key = rejection.item_size >= 2 && path.size() > 4 &&
                            path.compare(path.size() - 4, 4, ".key") == 0 &&
                            text.compare(rejection.item_offset, 2, "==") == 0;
-    out.Add(empty_key ? CauseKind::kEmptyKey : CauseKind::kRejectedItem, path,
-            (empty_key
-                 ? R"(is empty: the reader looks for "==" from the item's second byte, so the item has no "==" of its own; )"
-                 : "") +
-                std::string("the written text is rejected when read back: ") +
-                Describe(rejection, text));
+    out.Add(
+        empty_key ? CauseKind::kEmptyKey : CauseKind::kRejectedItem, path,
+        (empty_key
+             ? R"(is empty: the reader looks for "==" from the item's second byte, so the item has no "==" of its own; )"
+             : "") +
+            std::string("the written text is rejected when read back: ") +
+            Describe(rejection, text));
   }
   const std::size_t written_count = defs.definitions.size();
   const std::size_t read_count = back.definitions.size();

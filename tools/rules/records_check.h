@@ -36,7 +36,7 @@ struct Problem {
 };
 
 struct RecordsCheck {
-  Status status = Status::kOk;  // kOk or kLossy
+  Status status = Status::kOk;    // kOk or kLossy
   std::vector<Problem> problems;  // at most the limit asked for
   std::size_t more = 0;           // problems found beyond the limit
   std::array<std::size_t, kCauseKinds> counts{};  // every problem, by kind

@@ -327,9 +327,11 @@ void AppendRecords(std::string& out, const AlertDefinitions& defs,
 // The members of a batch line that the tool's own reports write; a line
 // read back may carry them.
 constexpr std::array<const char*, 15> kReportMembers = {
-    "status",      "conditions", "difference", "causes",      "more_causes",
-    "message",     "line",       "piece",      "offset",      "item",
-    "item_offset", "problems",   "more_problems", "survives", "first_difference"};
+    "status",        "conditions",  "difference",
+    "causes",        "more_causes", "message",
+    "line",          "piece",       "offset",
+    "item",          "item_offset", "problems",
+    "more_problems", "survives",    "first_difference"};
 
 }  // namespace
 
@@ -380,8 +382,9 @@ void ReadRuleLine(std::string_view line, ByteMode mode, RuleLine& rule) {
     bool known = false;
     for (const char* member : kReportMembers) known = known || name == member;
     if (!known) {
-      throw InputError(MemberName(name) +
-                       R"(: unknown member (expected "id", "text", "combination" and "definitions", or a report's members))");
+      throw InputError(
+          MemberName(name) +
+          R"(: unknown member (expected "id", "text", "combination" and "definitions", or a report's members))");
     }
   }
   if (id == root.end()) throw InputError(R"((top level): missing member "id")");
@@ -432,7 +435,8 @@ void CheckRecordsEncodable(const AlertDefinitions& defs, ByteMode mode) {
   const auto check = [](const std::string& field, const auto& path) {
     const std::size_t bad = FirstNonUtf8(field);
     if (bad == std::string::npos) return;
-    throw InputError(path() + " holds bytes that are not UTF-8 (first at byte " +
+    throw InputError(path() +
+                     " holds bytes that are not UTF-8 (first at byte " +
                      std::to_string(bad) +
                      " of the field); use --bytes latin1 to carry every byte "
                      "as U+0000 to U+00FF");

@@ -54,10 +54,10 @@ Report TextReport(const TextCheck& check, std::string_view text, ByteMode mode,
   }
   report["conditions"] = check.conditions;
   if (check.status == Status::kOk) return report;
-  report["difference"] = {{"offset", check.difference},
-                          {"text", Window(text, check.difference, mode)},
-                          {"written", Window(check.written, check.difference,
-                                             mode)}};
+  report["difference"] = {
+      {"offset", check.difference},
+      {"text", Window(text, check.difference, mode)},
+      {"written", Window(check.written, check.difference, mode)}};
   Report causes = Report::array();
   std::transform(check.causes.kept().begin(), check.causes.kept().end(),
                  std::back_inserter(causes), [](const Cause& cause) {
@@ -148,8 +148,7 @@ std::string RecordsReportLines(const RecordsCheck& check, std::size_t records) {
   }
   if (check.more > 0) out += More(check.more, "problems");
   const std::size_t total = check.problems.size() + check.more;
-  return out + std::to_string(total) +
-         (total == 1 ? " problem" : " problems") +
+  return out + std::to_string(total) + (total == 1 ? " problem" : " problems") +
          ": this definition does not survive writing and reading back\n";
 }
 

@@ -141,9 +141,9 @@ std::string_view Around(std::string_view bytes, std::size_t at) {
 std::string MemberName(std::string_view name) {
   const bool plain =
       !name.empty() && name.size() <= kExcerptBytes &&
-      name.find_first_not_of("abcdefghijklmnopqrstuvwxyz"
-                             "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") ==
-          std::string_view::npos;
+      name.find_first_not_of(
+          "abcdefghijklmnopqrstuvwxyz"
+          "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_") == std::string_view::npos;
   return plain ? std::string(name) : Excerpt(name);
 }
 

@@ -42,10 +42,10 @@ Cause DroppedTail(std::string_view text, std::size_t from, std::size_t to,
           " (the text holds a line break: --batch lines reads one rule per "
           "line)";
     }
-  } else if (params && (Holds(text, from, to, "--}--") ||
-                        Holds(text, from, to, "==") ||
-                        Holds(text, from, to, "--;--") ||
-                        Holds(text, from, to, "--,--"))) {
+  } else if (params &&
+             (Holds(text, from, to, "--}--") || Holds(text, from, to, "==") ||
+              Holds(text, from, to, "--;--") ||
+              Holds(text, from, to, "--,--"))) {
     cause.kind = CauseKind::kMarkInField;
     cause.what =
         R"(a parameter or value after a closing mark "--}--" inside a field of )" +
@@ -158,8 +158,9 @@ TextCheck CheckText(Kind kind, const std::string& text, std::size_t max_causes,
   AlertDefinitions own{};
   AlertDefinitions& defs = records != nullptr ? *records : own;
   Combination own_combination;
-  const bool accepted = ParseText(
-      kind, text, defs, combination != nullptr ? *combination : own_combination);
+  const bool accepted =
+      ParseText(kind, text, defs,
+                combination != nullptr ? *combination : own_combination);
   check.conditions = defs.definitions.size();
   if (!accepted) {
     check.status = Status::kRejected;
@@ -179,10 +180,10 @@ TextCheck CheckText(Kind kind, const std::string& text, std::size_t max_causes,
       }
       break;
     }
-    check.causes.Add(Cause{CauseKind::kRejectedItem, Describe(rejection, text),
-                           rejection.item != 0 ? rejection.item_offset
-                                               : rejection.offset,
-                           rejection.item_size});
+    check.causes.Add(
+        Cause{CauseKind::kRejectedItem, Describe(rejection, text),
+              rejection.item != 0 ? rejection.item_offset : rejection.offset,
+              rejection.item_size});
     return check;
   }
   Write(kind, check.written, defs);

@@ -91,8 +91,7 @@ Outcome Run(const Options& o, Rule& rule) {
       out.verdict = VerdictOf(out.records->status);
       if (!o.strict || out.verdict == Verdict::kOk) {
         out.written.emplace();
-        rules::WriteRecords(o.kind, *out.written, rule.in.defs,
-                            in.combination);
+        rules::WriteRecords(o.kind, *out.written, rule.in.defs, in.combination);
       }
       return out;
   }
@@ -258,16 +257,17 @@ std::optional<std::string> PlainLine(const Options& o, const Rule& rule,
     return std::nullopt;
   }
   const bool tsv = o.to == Form::kTsv;
-  if (out.written->find_first_of(tsv ? "\t\r\n" : "\r\n") != std::string::npos) {
-    why = std::string("its text holds a line break") + (tsv ? " or a TAB" : "") +
-          ", which this form cannot carry";
+  if (out.written->find_first_of(tsv ? "\t\r\n" : "\r\n") !=
+      std::string::npos) {
+    why = std::string("its text holds a line break") +
+          (tsv ? " or a TAB" : "") + ", which this form cannot carry";
     return std::nullopt;
   }
   if (!tsv) return *out.written + "\n";
-  std::string id = rule.in.id.is_string()
-                       ? rules::FieldBytes(rule.in.id.get<std::string>(),
-                                           o.mode, "the id")
-                       : rules::Dump(rule.in.id);
+  std::string id =
+      rule.in.id.is_string()
+          ? rules::FieldBytes(rule.in.id.get<std::string>(), o.mode, "the id")
+          : rules::Dump(rule.in.id);
   if (id.find_first_of("\t\r\n") != std::string::npos) {
     why = "its id holds a TAB or a line break";
     return std::nullopt;
@@ -374,15 +374,13 @@ Result RunSingle(const Options& o, Input& input, Output& output,
   const std::string name = std::string("vantrel ") + CommandName(o.command);
   Rule rule;
   std::string in = input.ReadAll();
-  const bool json =
-      o.command == Command::kFormat ||
-      (o.command == Command::kCheck &&
-       (o.detect == Detect::kJson ||
-        (o.detect == Detect::kAuto && LooksLikeJson(in))));
+  const bool json = o.command == Command::kFormat ||
+                    (o.command == Command::kCheck &&
+                     (o.detect == Detect::kJson ||
+                      (o.detect == Detect::kAuto && LooksLikeJson(in))));
   if (json) {
     try {
-      rule.in.combination =
-          rules::ReadRecordsJson(in, o.mode, rule.in.defs);
+      rule.in.combination = rules::ReadRecordsJson(in, o.mode, rule.in.defs);
     } catch (const InputError& error) {
       throw InputError(input.label() + ": " + error.what());
     }
@@ -440,13 +438,13 @@ Result RunSingle(const Options& o, Input& input, Output& output,
     case Command::kCheck:
       if (o.quiet) return Result{code, true};
       if (out.text) {
-        output.Write(o.json_report
-                         ? rules::Dump(rules::TextReport(*out.text,
-                                                         *rule.in.text, o.mode,
-                                                         Report::object()),
-                                       2) +
-                               "\n"
-                         : rules::TextReportLines(*out.text, *rule.in.text));
+        output.Write(
+            o.json_report
+                ? rules::Dump(rules::TextReport(*out.text, *rule.in.text,
+                                                o.mode, Report::object()),
+                              2) +
+                      "\n"
+                : rules::TextReportLines(*out.text, *rule.in.text));
       } else {
         output.Write(
             o.json_report

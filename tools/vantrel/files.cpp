@@ -125,7 +125,9 @@ class SignalsHeld {
   SignalsHeld& operator=(const SignalsHeld&) = delete;
   SignalsHeld(SignalsHeld&&) = delete;
   SignalsHeld& operator=(SignalsHeld&&) = delete;
-  ~SignalsHeld() { static_cast<void>(sigprocmask(SIG_SETMASK, &before_, nullptr)); }
+  ~SignalsHeld() {
+    static_cast<void>(sigprocmask(SIG_SETMASK, &before_, nullptr));
+  }
 
  private:
   sigset_t before_{};
@@ -146,9 +148,10 @@ int NoteTemporary(const std::string& path) {
         struct sigaction action {};
         action.sa_handler = RemoveTemporaryFiles;
         sigfillset(&action.sa_mask);
-        handled.at(s) = sigaction(kSignals.at(s), nullptr, &previous.at(s)) == 0 &&
-                        previous.at(s).sa_handler != SIG_IGN &&
-                        sigaction(kSignals.at(s), &action, nullptr) == 0;
+        handled.at(s) =
+            sigaction(kSignals.at(s), nullptr, &previous.at(s)) == 0 &&
+            previous.at(s).sa_handler != SIG_IGN &&
+            sigaction(kSignals.at(s), &action, nullptr) == 0;
       }
     }
     return static_cast<int>(n);
@@ -161,7 +164,8 @@ void ForgetTemporary(int slot) {
   slots.at(static_cast<std::size_t>(slot)).used = 0;
   if (--slots_used == 0) {
     for (std::size_t s = 0; s < kSignals.size(); ++s) {
-      if (handled.at(s)) static_cast<void>(sigaction(kSignals.at(s), &previous.at(s), nullptr));
+      if (handled.at(s))
+        static_cast<void>(sigaction(kSignals.at(s), &previous.at(s), nullptr));
       handled.at(s) = false;
     }
   }
@@ -180,7 +184,8 @@ int NewFileProblem(const std::string& folder, bool folder_writable) {
 bool MayRename(const std::string& folder, bool folder_writable,
                const struct stat& old) {
   struct stat info {};
-  if (!folder_writable || stat(folder.empty() ? "." : folder.c_str(), &info) != 0) {
+  if (!folder_writable ||
+      stat(folder.empty() ? "." : folder.c_str(), &info) != 0) {
     return false;
   }
   const uid_t user = geteuid();
@@ -277,7 +282,8 @@ Output::Output(const std::string& path) : label_(path) {
       Writable(folder.empty() ? "." : folder, W_OK | X_OK);
   struct stat info {};
   if (stat(target_.c_str(), &info) != 0) {
-    const int problem = errno == ENOENT ? NewFileProblem(folder, folder_writable) : errno;
+    const int problem =
+        errno == ENOENT ? NewFileProblem(folder, folder_writable) : errno;
     if (problem != 0) Fail(Reason(problem));
     kind_ = Kind::kReplace;
     OpenTemporary(folder);
@@ -368,8 +374,8 @@ void Output::Send(std::string_view bytes) {
 void Output::FlushStandardOutput() {
   errno = 0;
   std::cout.flush();
-  const bool failed = std::cout.fail() || std::fflush(stdout) != 0 ||
-                      std::ferror(stdout) != 0;
+  const bool failed =
+      std::cout.fail() || std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
   if (failed) {
     throw InputError("cannot write the output: " +
                      Reason(errno != 0 ? errno : EIO));
@@ -434,7 +440,8 @@ void Output::CopyInto() {
       copied = got == 0;
       break;
     }
-    copied = WriteAll(to, std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+    copied = WriteAll(
+        to, std::string_view(chunk.data(), static_cast<std::size_t>(got)));
   }
   int error = copied ? 0 : errno;
   if (copied && fsync(to) != 0) {

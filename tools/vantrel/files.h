@@ -117,13 +117,13 @@ class Output {
   [[noreturn]] void Fail(const std::string& reason);
 
   Kind kind_ = Kind::kStandard;
-  int fd_ = -1;        // standard output, the target or the temporary file
-  std::string label_;  // the path as given, for messages
+  int fd_ = -1;         // standard output, the target or the temporary file
+  std::string label_;   // the path as given, for messages
   std::string target_;  // the path with the symbolic links followed
   std::string temp_;
   std::string buffer_;
   std::size_t released_ = 0;  // how much of buffer_ may be sent
-  int slot_ = -1;  // where the signal handler finds temp_
+  int slot_ = -1;             // where the signal handler finds temp_
 };
 
 }  // namespace vantrel_cli

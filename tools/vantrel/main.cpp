@@ -69,11 +69,13 @@ void AddCommon(CLI::App& command, Options& o, const char* what) {
       "How field bytes map to JSON strings: utf8 (fields must be UTF-8) or "
       "latin1 (every byte is U+0000-U+00FF)",
       "utf8|latin1 (default: utf8)");
-  command.add_option(
-      "-o,--output", o.output,
-      "Write to FILE instead of standard output. A regular FILE is replaced "
-      "only when the command completes, keeping its mode; a link is "
-      "followed; a device or FIFO is written directly")
+  command
+      .add_option(
+          "-o,--output", o.output,
+          "Write to FILE instead of standard output. A regular FILE is "
+          "replaced "
+          "only when the command completes, keeping its mode; a link is "
+          "followed; a device or FIFO is written directly")
       ->option_text("FILE");
   command.add_flag("-q,--quiet", o.quiet,
                    "Print no warnings or summary, and for check no report: "
@@ -132,13 +134,15 @@ int Main(int argc, char** argv) {
       "Check that a text comes back byte for byte, or records field by field");
   AddCommon(*check, o, "Definition text or JSON file, or - for standard input");
 
-  parse->add_option("--batch", batch,
-                    "Many rules, one per line: lines, tsv or jsonl")
+  parse
+      ->add_option("--batch", batch,
+                   "Many rules, one per line: lines, tsv or jsonl")
       ->check(CLI::IsMember({"lines", "tsv", "jsonl"}))
       ->option_text("lines|tsv|jsonl");
-  check->add_option("--batch", batch,
-                    "Many rules, one per line: lines, tsv or jsonl (texts, "
-                    "or records)")
+  check
+      ->add_option("--batch", batch,
+                   "Many rules, one per line: lines, tsv or jsonl (texts, "
+                   "or records)")
       ->check(CLI::IsMember({"lines", "tsv", "jsonl"}))
       ->option_text("lines|tsv|jsonl");
   CLI::Option* format_batch =

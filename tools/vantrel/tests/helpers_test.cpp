@@ -41,9 +41,9 @@ const std::string kR = vantrel_test::kRejectedDeltaText;
 // bytes, so that every way a field can change is reached.
 const std::vector<std::string>& Tokens() {
   static const std::vector<std::string> tokens = {
-      "--#--", "--{--", "--}--", "--;--", "==",   "--,--", "@@AND@@",
-      "@@OR@@", "-",    "=",     "#",     "}",    ",",     "@@",
-      "k",     "v",     " ",     "\r",    "\n",   "\r\n",  "--"};
+      "--#--",  "--{--", "--}--", "--;--", "==", "--,--", "@@AND@@",
+      "@@OR@@", "-",     "=",     "#",     "}",  ",",     "@@",
+      "k",      "v",     " ",     "\r",    "\n", "\r\n",  "--"};
   return tokens;
 }
 
@@ -61,7 +61,9 @@ AlertDefinitions RandomRecords(std::mt19937& rng, int max_tokens) {
   std::uniform_int_distribution<int> small(0, 3);
   if (max_tokens == 0) {
     std::uniform_int_distribution<int> letter('a', 'z');
-    const auto field = [&] { return std::string(1, static_cast<char>(letter(rng))); };
+    const auto field = [&] {
+      return std::string(1, static_cast<char>(letter(rng)));
+    };
     AlertDefinitions defs{};
     for (int r = small(rng); r > 0; --r) {
       AlertDefinition& record = defs.definitions.emplace_back();
@@ -70,7 +72,8 @@ AlertDefinitions RandomRecords(std::mt19937& rng, int max_tokens) {
       for (int p = small(rng); p > 0; --p) {
         DefinitionParam& param = record.params.emplace_back();
         param.key = field();
-        for (int v = small(rng) + 1; v > 0; --v) param.values.push_back(field());
+        for (int v = small(rng) + 1; v > 0; --v)
+          param.values.push_back(field());
       }
     }
     return defs;
@@ -116,8 +119,8 @@ std::string RandomText(std::mt19937& rng) {
       text += " @@OR@@ " + kB;
       break;
     case 3:
-      text.insert(text.size() / 2, Tokens()[static_cast<std::size_t>(
-                                       pick(rng) * 2 % 21)]);
+      text.insert(text.size() / 2,
+                  Tokens()[static_cast<std::size_t>(pick(rng) * 2 % 21)]);
       break;
     case 4:
       if (!text.empty()) text.erase(text.size() / 3, 1);
@@ -189,9 +192,9 @@ TEST(Verdicts, TextCheckIsTheLibrarysOwnOnManyTexts) {
     if (check.status == Status::kLossy) {
       const std::size_t common = std::min(text.size(), check.written.size());
       ASSERT_LE(check.difference, common);
-      ASSERT_EQ(text.compare(0, check.difference, check.written, 0,
-                             check.difference),
-                0);
+      ASSERT_EQ(
+          text.compare(0, check.difference, check.written, 0, check.difference),
+          0);
       if (check.difference < common) {
         ASSERT_NE(text[check.difference], check.written[check.difference]);
       }
@@ -369,9 +372,9 @@ TEST(TextCheck, KeepsABoundedReportOfAHostileRule) {
   EXPECT_EQ(check.causes.kept().size(), kDefaultMaxCauses);
   EXPECT_GT(check.causes.more(), 299000U);
   EXPECT_LT(TextReportLines(check, text).size(), 8000U);
-  EXPECT_LT(Dump(TextReport(check, text, ByteMode::Utf8, Report::object()))
-                .size(),
-            8000U);
+  EXPECT_LT(
+      Dump(TextReport(check, text, ByteMode::Utf8, Report::object())).size(),
+      8000U);
 }
 
 TEST(ByteEncoding, Utf8ValidationFindsTheFirstBadByte) {
@@ -379,14 +382,14 @@ TEST(ByteEncoding, Utf8ValidationFindsTheFirstBadByte) {
   EXPECT_EQ(FirstNonUtf8("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"),
             std::string::npos);
   EXPECT_EQ(FirstNonUtf8(std::string("nul\0byte", 8)), std::string::npos);
-  EXPECT_EQ(FirstNonUtf8("caf\xE9"), 3U);            // Latin-1 byte
-  EXPECT_EQ(FirstNonUtf8("ab\x80"), 2U);             // lone continuation
-  EXPECT_EQ(FirstNonUtf8("\xC0\x80"), 0U);           // overlong NUL
-  EXPECT_EQ(FirstNonUtf8("x\xE0\x80\x80"), 1U);      // overlong 3-byte
-  EXPECT_EQ(FirstNonUtf8("\xED\xA0\x80"), 0U);       // surrogate
-  EXPECT_EQ(FirstNonUtf8("\xF4\x90\x80\x80"), 0U);   // above U+10FFFF
-  EXPECT_EQ(FirstNonUtf8("ok\xE2\x82"), 2U);         // cut short
-  EXPECT_EQ(FirstNonUtf8("\xC3\xA9\x80"), 2U);       // stray byte
+  EXPECT_EQ(FirstNonUtf8("caf\xE9"), 3U);           // Latin-1 byte
+  EXPECT_EQ(FirstNonUtf8("ab\x80"), 2U);            // lone continuation
+  EXPECT_EQ(FirstNonUtf8("\xC0\x80"), 0U);          // overlong NUL
+  EXPECT_EQ(FirstNonUtf8("x\xE0\x80\x80"), 1U);     // overlong 3-byte
+  EXPECT_EQ(FirstNonUtf8("\xED\xA0\x80"), 0U);      // surrogate
+  EXPECT_EQ(FirstNonUtf8("\xF4\x90\x80\x80"), 0U);  // above U+10FFFF
+  EXPECT_EQ(FirstNonUtf8("ok\xE2\x82"), 2U);        // cut short
+  EXPECT_EQ(FirstNonUtf8("\xC3\xA9\x80"), 2U);      // stray byte
   // The JSON reader's own validation agrees on all 2-byte and 3-byte forms.
   for (int a = 0x80; a < 0x100; ++a) {
     for (int b = 0x00; b < 0x100; b += 3) {
@@ -454,8 +457,9 @@ TEST(RecordsJson, ReadsTheShapeAndNamesThePathOfEveryError) {
                     "values": "v"}]}]})"),
             "definitions[3].params[0].values: expected an array of strings, "
             "found a string");
-  EXPECT_EQ(ErrorOf(head + ok + ", 1]}"),
-            R"(definitions[1]: expected an object with "name", "detail" and "params", found a number)");
+  EXPECT_EQ(
+      ErrorOf(head + ok + ", 1]}"),
+      R"(definitions[1]: expected an object with "name", "detail" and "params", found a number)");
   EXPECT_EQ(ErrorOf(head + R"({"name": "", "detail": ""}]})"),
             "definitions[0]: missing member \"params\"");
   EXPECT_EQ(ErrorOf(head + R"({"nmae": ""}]})"),
@@ -493,15 +497,15 @@ TEST(RecordsJson, CombinationIsANumberFrom0To4294967295) {
            {"-1", "a negative number"},
            {"1.5", "a fractional number"},
            {"true", "a boolean"}}) {
-    const std::string error = ErrorOf(R"({"combination": )" + number +
-                                      R"(, "definitions": []})");
+    const std::string error =
+        ErrorOf(R"({"combination": )" + number + R"(, "definitions": []})");
     EXPECT_NE(error.find(found), std::string::npos) << error;
   }
 }
 
 TEST(RecordsJson, SyntaxErrorsNameTheirLineAndColumn) {
-  EXPECT_EQ(ErrorOf("{\n  \"combination\": 1,\n  oops\n}").rfind(
-                "line 3, column 3: syntax error", 0),
+  EXPECT_EQ(ErrorOf("{\n  \"combination\": 1,\n  oops\n}")
+                .rfind("line 3, column 3: syntax error", 0),
             0U);
   EXPECT_EQ(ErrorOf("").rfind("line 1, column 1: unexpected end", 0), 0U);
   EXPECT_EQ(ErrorOf(R"({"combination": 1, "definitions": []} x)")
@@ -511,10 +515,9 @@ TEST(RecordsJson, SyntaxErrorsNameTheirLineAndColumn) {
   EXPECT_EQ(ErrorOf("{\"combination\":\n 1e400, \"definitions\": []}"),
             "line 2, column 6: number out of range: \"1e400\"");
   RuleLine line;
-  EXPECT_THROW(
-      ReadRuleLine(R"({"id": "a", "text": "x", "n": 1e400})", ByteMode::Utf8,
-                   line),
-      InputError);
+  EXPECT_THROW(ReadRuleLine(R"({"id": "a", "text": "x", "n": 1e400})",
+                            ByteMode::Utf8, line),
+               InputError);
   EXPECT_EQ(line.id, "a");
 }
 
@@ -606,8 +609,8 @@ TEST(Batch, EveryRowOfACheckIsTheLibrarysVerdict) {
   for (int i = 0; i < 20000; ++i) {
     if (i % 2 == 0) {
       const std::string text = rules::RandomText(rng);
-      jsonl += "{\"id\":" + std::to_string(i) + ",\"text\":" +
-               Latin1Json(text) + "}\n";
+      jsonl += "{\"id\":" + std::to_string(i) +
+               ",\"text\":" + Latin1Json(text) + "}\n";
       expected.push_back(rules::LibraryVerdict(text));
     } else {
       const AlertDefinitions defs = rules::RandomRecords(rng, 2);
@@ -626,20 +629,19 @@ TEST(Batch, EveryRowOfACheckIsTheLibrarysVerdict) {
   ASSERT_EQ(run.rows.size(), expected.size());
   std::map<std::string, int> counts;
   for (std::size_t i = 0; i < expected.size(); ++i) {
-    const nlohmann::json id =
-        i % 2 == 0 ? nlohmann::json(i) : nlohmann::json("r" + std::to_string(i));
+    const nlohmann::json id = i % 2 == 0
+                                  ? nlohmann::json(i)
+                                  : nlohmann::json("r" + std::to_string(i));
     ASSERT_EQ(run.rows[i]["id"], id);
     ASSERT_EQ(run.rows[i]["status"], rules::StatusName(expected[i])) << i;
     ++counts[rules::StatusName(expected[i])];
   }
   EXPECT_EQ(run.result.code, ExitCode::kNotUnchanged);
-  EXPECT_EQ(run.messages.rfind("vantrel check: 20000 rules: " +
-                                   std::to_string(counts["ok"]) + " ok, " +
-                                   std::to_string(counts["lossy"]) +
-                                   " lossy, " +
-                                   std::to_string(counts["rejected"]) +
-                                   " rejected, 0 error\n",
-                               0),
+  EXPECT_EQ(run.messages.rfind(
+                "vantrel check: 20000 rules: " + std::to_string(counts["ok"]) +
+                    " ok, " + std::to_string(counts["lossy"]) + " lossy, " +
+                    std::to_string(counts["rejected"]) + " rejected, 0 error\n",
+                0),
             0U)
       << run.messages;
 }
@@ -670,8 +672,8 @@ TEST(Batch, AMigrationKeepsEveryRule) {
   // records, the others keep their text, and every id comes out in order.
   const std::vector<std::string> texts = {
       rules::kA + " @@AND@@ " + rules::kB, rules::kA + " @@AND@@ " + rules::kR,
-      "hello world", rules::kA + " @@AND@@ " + rules::kB + " @@OR@@ " + rules::kA,
-      rules::kB};
+      "hello world",
+      rules::kA + " @@AND@@ " + rules::kB + " @@OR@@ " + rules::kA, rules::kB};
   std::string lines;
   for (const std::string& text : texts) lines += text + "\n";
   Options options;

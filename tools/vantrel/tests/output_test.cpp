@@ -100,7 +100,8 @@ class OutputFile : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string pattern =
-        (std::filesystem::temp_directory_path() / "vantrel-output-XXXXXX").string();
+        (std::filesystem::temp_directory_path() / "vantrel-output-XXXXXX")
+            .string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     folder_ = pattern;
   }
@@ -111,7 +112,8 @@ class OutputFile : public ::testing::Test {
   // The temporary files left in the folder (and its subfolders).
   std::vector<std::string> TemporaryFiles() const {
     std::vector<std::string> left;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_)) {
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(folder_)) {
       const std::string name = entry.path().filename().string();
       if (name.find(".vantrel-") != std::string::npos) left.push_back(name);
     }
@@ -188,7 +190,9 @@ TEST_F(OutputFile, AFileInAnUnwritableFolderIsUpdatedInPlace) {
   ASSERT_EQ(chmod(folder_.c_str(), 0755), 0);
   const bool root = geteuid() == 0;
   // Root may write any folder: the file is given to nobody, who runs it.
-  ASSERT_EQ(root ? chown(rule.c_str(), 65534, 65534) : chmod(At("locked").c_str(), 0555), 0);
+  ASSERT_EQ(root ? chown(rule.c_str(), 65534, 65534)
+                 : chmod(At("locked").c_str(), 0555),
+            0);
   const ino_t inode = LinkInfo(rule).st_ino;
   const int code = InChild([&] {
     if (root && (setgid(65534) != 0 || setuid(65534) != 0)) return kSkipped;
@@ -201,8 +205,8 @@ TEST_F(OutputFile, AFileInAnUnwritableFolderIsUpdatedInPlace) {
   EXPECT_EQ(ReadFile(rule), "new");
   EXPECT_EQ(LinkInfo(rule).st_ino, inode);
   EXPECT_TRUE(TemporaryFiles().empty());
-  for (const auto& entry :
-       std::filesystem::directory_iterator(std::filesystem::temp_directory_path())) {
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::filesystem::temp_directory_path())) {
     EXPECT_EQ(entry.path().filename().string().rfind(".rule.txt.vantrel-", 0),
               std::string::npos);
   }
@@ -260,9 +264,11 @@ TEST_F(OutputFile, ReadOnlyFileIsRefusedAndUntouched) {
   ASSERT_EQ(chmod(At("rule.txt").c_str(), 0444), 0);
   ASSERT_EQ(chmod(folder_.c_str(), 0777), 0);  // writable by anyone
   // Root may write any file, so the refusal is tried as someone else.
-  const std::string expected = "cannot write " + At("rule.txt") + ": Permission denied";
+  const std::string expected =
+      "cannot write " + At("rule.txt") + ": Permission denied";
   const int code = InChild([&] {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return kSkipped;
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+      return kSkipped;
     return ErrorOf([&] { Output output(At("rule.txt")); }) == expected ? 0 : 1;
   });
   if (code == kSkipped) GTEST_SKIP() << "cannot run as an unprivileged user";
@@ -274,9 +280,11 @@ TEST_F(OutputFile, ReadOnlyFileIsRefusedAndUntouched) {
 
 TEST_F(OutputFile, DirectoriesAndMissingFoldersAreRefused) {
   std::filesystem::create_directories(At("dir"));
-  EXPECT_EQ(ErrorOf([&] { Output output(At("dir")); }), At("dir") + " is a directory");
-  EXPECT_EQ(ErrorOf([&] { Output output(At("missing/rule.txt")); }),
-            "cannot write " + At("missing/rule.txt") + ": No such file or directory");
+  EXPECT_EQ(ErrorOf([&] { Output output(At("dir")); }),
+            At("dir") + " is a directory");
+  EXPECT_EQ(
+      ErrorOf([&] { Output output(At("missing/rule.txt")); }),
+      "cannot write " + At("missing/rule.txt") + ": No such file or directory");
   WriteFile(At("file"), "");
   EXPECT_EQ(ErrorOf([&] { Output output(At("file/rule.txt")); }),
             "cannot write " + At("file/rule.txt") + ": Not a directory");
@@ -308,8 +316,10 @@ TEST_F(OutputFile, TheTemporaryFileGoesWithASignal) {
       raise(signal_number);
       return 0;
     });
-    EXPECT_EQ(code, -signal_number) << "it dies of the signal " << signal_number;
-    EXPECT_TRUE(TemporaryFiles().empty()) << "after the signal " << signal_number;
+    EXPECT_EQ(code, -signal_number)
+        << "it dies of the signal " << signal_number;
+    EXPECT_TRUE(TemporaryFiles().empty())
+        << "after the signal " << signal_number;
     EXPECT_EQ(ReadFile(At("rule.txt")), "old");
   }
   // A signal that was ignored stays ignored, and the output completes.
@@ -325,9 +335,7 @@ TEST_F(OutputFile, TheTemporaryFileGoesWithASignal) {
   EXPECT_EQ(ReadFile(At("rule.txt")), "new");
   // The handlers go with the last temporary file.
   struct sigaction after {};
-  {
-    WriteOutput(At("rule.txt"), "newer");
-  }
+  { WriteOutput(At("rule.txt"), "newer"); }
   ASSERT_EQ(sigaction(SIGTERM, nullptr, &after), 0);
   EXPECT_EQ(after.sa_handler, SIG_DFL);
 }
@@ -371,7 +379,8 @@ TEST_F(OutputFile, ABrokenPipeIsAnErrorWhenSigpipeIsIgnored) {
   const int code = InChild([] {
     static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
     std::array<int, 2> ends{};
-    if (pipe(ends.data()) != 0 || dup2(ends[1], STDOUT_FILENO) < 0) return kSkipped;
+    if (pipe(ends.data()) != 0 || dup2(ends[1], STDOUT_FILENO) < 0)
+      return kSkipped;
     close(ends[0]);
     close(ends[1]);
     return ErrorOf([] { WriteOutput("-", "x"); }) ==
@@ -383,7 +392,8 @@ TEST_F(OutputFile, ABrokenPipeIsAnErrorWhenSigpipeIsIgnored) {
   // And by default the process ends of SIGPIPE, as the usual tools do.
   const int quiet = InChild([] {
     std::array<int, 2> ends{};
-    if (pipe(ends.data()) != 0 || dup2(ends[1], STDOUT_FILENO) < 0) return kSkipped;
+    if (pipe(ends.data()) != 0 || dup2(ends[1], STDOUT_FILENO) < 0)
+      return kSkipped;
     close(ends[0]);
     close(ends[1]);
     WriteOutput("-", "x");
@@ -437,7 +447,8 @@ TEST_F(OutputFile, StandardOutputGetsOnlyWhatIsComplete) {
 
 TEST(InputLines, OnlyAnLfOrACrlfEndsALine) {
   const std::string path =
-      (std::filesystem::temp_directory_path() / "vantrel-input-lines.txt").string();
+      (std::filesystem::temp_directory_path() / "vantrel-input-lines.txt")
+          .string();
   auto lines_of = [&](const std::string& text) {
     WriteFile(path, text);
     Input input(path);
