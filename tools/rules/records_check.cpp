@@ -322,45 +322,42 @@ std::string CombinationText(Combination combination) {
   return combination ? std::to_string(*combination) : "null";
 }
 
-}  // namespace
-
-RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
-                          Combination combination, std::size_t max_problems) {
-  RecordsCheck check;
-  std::string text;
-  WriteRecords(kind, text, defs, combination);
-  AlertDefinitions back{};
-  Combination back_combination;
-  const bool accepted = ParseText(kind, text, back, back_combination);
-  const bool same = std::equal(
-      defs.definitions.begin(), defs.definitions.end(),
-      back.definitions.begin(), back.definitions.end(),
-      [](const AlertDefinition& a, const AlertDefinition& b) {
-        return a.name == b.name && a.detail == b.detail &&
+bool SameRecords(const AlertDefinitions& a, const AlertDefinitions& b) {
+  return std::equal(
+      a.definitions.begin(), a.definitions.end(), b.definitions.begin(),
+      b.definitions.end(),
+      [](const AlertDefinition& x, const AlertDefinition& y) {
+        return x.name == y.name && x.detail == y.detail &&
                std::equal(
-                   a.params.begin(), a.params.end(), b.params.begin(),
-                   b.params.end(),
-                   [](const DefinitionParam& x, const DefinitionParam& y) {
-                     return x.key == y.key && x.values == y.values;
+                   x.params.begin(), x.params.end(), y.params.begin(),
+                   y.params.end(),
+                   [](const DefinitionParam& p, const DefinitionParam& q) {
+                     return p.key == q.key && p.values == q.values;
                    });
       });
-  if (accepted && same && back_combination == combination) return check;
-  check.status = Status::kLossy;
+}
 
-  // Where the writer put everything, and how the reader cuts the text.
-  const std::uint32_t kept = defs.combination;
-  defs.combination = combination ? *combination : 2;
-  const ref::WrittenDefinition laid = ref::LayOut(defs);
-  defs.combination = kept;
-  Explainer out(max_problems, check);
-  const std::string_view joiner = ref::Joiner(text);
-  std::string joiner_field;  // the field holding the first joiner not written
-  ref::Pieces pieces(text);
+// The definition as written (`text`, laid out as `laid`) and as read back.
+struct RoundTrip {
+  const AlertDefinitions& defs;
+  const ref::WrittenDefinition& laid;
+  const std::string& text;
+  const AlertDefinitions& back;
+};
+
+// Compares the conditions that the reader cuts where the writer put them
+// with the records they came from, and gives the field holding the first
+// joiner that the writer did not put there ("" when there is none).
+std::string CompareConditions(Explainer& out, const RoundTrip& trip) {
+  const ref::WrittenDefinition& laid = trip.laid;
+  const std::string_view joiner = ref::Joiner(trip.text);
+  std::string joiner_field;
+  ref::Pieces pieces(trip.text);
   ref::Span piece;
   std::size_t r = 0;
-  auto record = defs.definitions.begin();
-  auto got = back.definitions.begin();
-  for (; pieces.Next(piece) && got != back.definitions.end(); ++r, ++got) {
+  auto record = trip.defs.definitions.begin();
+  auto got = trip.back.definitions.begin();
+  for (; pieces.Next(piece) && got != trip.back.definitions.end(); ++r, ++got) {
     // Piece r holds written condition r while it starts where the writer
     // put condition r; a cut anywhere but at a written joiner is a joiner
     // inside a field, and the pieces after it hold other bytes.
@@ -369,7 +366,7 @@ RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
                                   ? laid.joiners[r - 1] + laid.joiner.size()
                                   : kNone;
     if (piece.offset != start || r >= laid.conditions.size() ||
-        record == defs.definitions.end()) {
+        record == trip.defs.definitions.end()) {
       break;
     }
     const std::size_t cut = pieces.joiner_after();
@@ -382,72 +379,112 @@ RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
     if (unexpected && cut < laid.conditions[r].condition.end()) break;
     Condition c;
     c.written = &laid.conditions[r];
-    c.reader = ReaderMarks(ref::LocateCondition(text, piece));
+    c.reader = ReaderMarks(ref::LocateCondition(trip.text, piece));
     c.writer = WrittenMarks(*c.written);
     CompareRecord(out, c, r, *record, *got);
     ++record;
     if (unexpected) break;
   }
   if (!joiner.empty() && joiner != laid.joiner && joiner_field.empty()) {
-    joiner_field = FieldAt(laid, text.find(joiner));
+    joiner_field = FieldAt(laid, trip.text.find(joiner));
   }
+  return joiner_field;
+}
+
+// Why the written text is rejected when read back.
+void RejectionProblem(Explainer& out, Kind kind, const RoundTrip& trip) {
+  const TextCheck located = CheckText(kind, trip.text, 1);
+  const Rejection& rejection = located.rejection;
+  const std::string path = rejection.item != 0
+                               ? FieldAt(trip.laid, rejection.item_offset)
+                               : RecordPath(rejection.piece - 1);
+  const bool empty_key = rejection.item_size >= 2 && path.size() > 4 &&
+                         path.compare(path.size() - 4, 4, ".key") == 0 &&
+                         trip.text.compare(rejection.item_offset, 2, "==") == 0;
+  out.Add(
+      empty_key ? CauseKind::kEmptyKey : CauseKind::kRejectedItem, path,
+      (empty_key
+           ? R"(is empty: the reader looks for "==" from the item's second byte, so the item has no "==" of its own; )"
+           : "") +
+          std::string("the written text is rejected when read back: ") +
+          Describe(rejection, trip.text));
+}
+
+void CountProblem(Explainer& out, const RoundTrip& trip) {
+  const std::size_t written_count = trip.defs.definitions.size();
+  const std::size_t read_count = trip.back.definitions.size();
+  std::string cause = Count(written_count, "condition") + " written, " +
+                      std::to_string(read_count) + " read back";
+  if (written_count == 0) {
+    cause +=
+        ": no conditions are written as the empty text, which reads as one "
+        "empty condition";
+  } else if (trip.laid.joiner.empty() && written_count > 1) {
+    cause +=
+        ": without a joiner the conditions run together into one condition "
+        "text and the reader takes the first condition from it";
+  }
+  out.Add(CauseKind::kConditionCount, "definitions", cause);
+}
+
+void CombinationProblem(Explainer& out, const RoundTrip& trip,
+                        Combination combination, Combination back_combination,
+                        const std::string& joiner_field) {
+  const std::size_t written_count = trip.defs.definitions.size();
+  std::string cause;
+  if (combination && *combination > 1) {
+    cause = "only 0 and 1 are written as a joiner; " +
+            std::to_string(*combination) +
+            " is written as two blanks, and a text without a joiner leaves "
+            "combination untouched";
+  } else if (!joiner_field.empty()) {
+    cause = joiner_field + " holds " + Quote(ref::Joiner(trip.text)) +
+            ", which the reader takes for the joiner";
+  } else if (combination && written_count < 2) {
+    cause = "a joiner is only written between two conditions, and there " +
+            std::string(written_count == 1 ? "is one" : "are none");
+  } else {
+    cause = "the joiner of the text changes when it is read back";
+  }
+  out.Add(CauseKind::kCombination, "combination", cause,
+          CombinationText(combination), CombinationText(back_combination));
+}
+
+}  // namespace
+
+RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
+                          Combination combination, std::size_t max_problems) {
+  RecordsCheck check;
+  std::string text;
+  WriteRecords(kind, text, defs, combination);
+  AlertDefinitions back{};
+  Combination back_combination;
+  const bool accepted = ParseText(kind, text, back, back_combination);
+  if (accepted && SameRecords(defs, back) && back_combination == combination) {
+    return check;
+  }
+  check.status = Status::kLossy;
+
+  // Where the writer put everything, and how the reader cuts the text.
+  const std::uint32_t kept = defs.combination;
+  defs.combination = combination ? *combination : 2;
+  const ref::WrittenDefinition laid = ref::LayOut(defs);
+  defs.combination = kept;
+  Explainer out(max_problems, check);
+  const RoundTrip trip{defs, laid, text, back};
+  const std::string joiner_field = CompareConditions(out, trip);
   if (!joiner_field.empty()) {
     out.Add(CauseKind::kJoinerInField, joiner_field,
-            "holds " + Quote(joiner) +
+            "holds " + Quote(ref::Joiner(text)) +
                 ", which the reader takes for the joiner, so the definition "
                 "text is cut there");
   }
-  if (!accepted) {
-    const TextCheck located = CheckText(kind, text, 1);
-    const Rejection& rejection = located.rejection;
-    const std::string path = rejection.item != 0
-                                 ? FieldAt(laid, rejection.item_offset)
-                                 : RecordPath(rejection.piece - 1);
-    const bool empty_key = rejection.item_size >= 2 && path.size() > 4 &&
-                           path.compare(path.size() - 4, 4, ".key") == 0 &&
-                           text.compare(rejection.item_offset, 2, "==") == 0;
-    out.Add(
-        empty_key ? CauseKind::kEmptyKey : CauseKind::kRejectedItem, path,
-        (empty_key
-             ? R"(is empty: the reader looks for "==" from the item's second byte, so the item has no "==" of its own; )"
-             : "") +
-            std::string("the written text is rejected when read back: ") +
-            Describe(rejection, text));
-  }
-  const std::size_t written_count = defs.definitions.size();
-  const std::size_t read_count = back.definitions.size();
-  if (accepted && written_count != read_count) {
-    std::string cause = Count(written_count, "condition") + " written, " +
-                        std::to_string(read_count) + " read back";
-    if (written_count == 0) {
-      cause +=
-          ": no conditions are written as the empty text, which reads as one "
-          "empty condition";
-    } else if (laid.joiner.empty() && written_count > 1) {
-      cause +=
-          ": without a joiner the conditions run together into one condition "
-          "text and the reader takes the first condition from it";
-    }
-    out.Add(CauseKind::kConditionCount, "definitions", cause);
+  if (!accepted) RejectionProblem(out, kind, trip);
+  if (accepted && defs.definitions.size() != back.definitions.size()) {
+    CountProblem(out, trip);
   }
   if (back_combination != combination) {
-    std::string cause;
-    if (combination && *combination > 1) {
-      cause = "only 0 and 1 are written as a joiner; " +
-              std::to_string(*combination) +
-              " is written as two blanks, and a text without a joiner leaves "
-              "combination untouched";
-    } else if (!joiner_field.empty()) {
-      cause = joiner_field + " holds " + Quote(joiner) +
-              ", which the reader takes for the joiner";
-    } else if (combination && written_count < 2) {
-      cause = "a joiner is only written between two conditions, and there " +
-              std::string(written_count == 1 ? "is one" : "are none");
-    } else {
-      cause = "the joiner of the text changes when it is read back";
-    }
-    out.Add(CauseKind::kCombination, "combination", cause,
-            CombinationText(combination), CombinationText(back_combination));
+    CombinationProblem(out, trip, combination, back_combination, joiner_field);
   }
   if (check.problems.empty() && check.more == 0) {
     out.Add(CauseKind::kOther, "definitions",

@@ -182,6 +182,9 @@ class Reader {
     return true;
   }
   bool end_array() { return Close(); }
+  // The top-level "id" member, once read (null before).
+  const Json& id() const { return id_; }
+
   bool parse_error(std::size_t position, const std::string& token,
                    const nlohmann::detail::exception& error) {
     // `position` counts the bytes read, the one that failed included; the
@@ -273,9 +276,7 @@ class Reader {
   AlertDefinitions* target_;
   std::vector<Frame> frames_;
   Json root_;
-
- public:
-  Json id_;  // the top-level "id" member, once read
+  Json id_;
 };
 
 // One record, with line breaks and indents (`pretty`) or on one line.
@@ -350,14 +351,48 @@ Combination ReadRecordsJson(std::string_view json, ByteMode mode,
   return CombinationOf(Need(members[0], "", "combination"));
 }
 
+namespace {
+
+// The members a rule line may hold: its own, and those of the tool's
+// reports, which a line that went through a report carries along.
+void CheckRuleMembers(const Json& root) {
+  for (const auto& item : root.items()) {
+    const std::string& name = item.key();
+    if (name == "id" || name == "text" || name == "combination" ||
+        name == "definitions") {
+      continue;
+    }
+    bool known = false;
+    for (const char* member : kReportMembers) known = known || name == member;
+    if (!known) {
+      throw InputError(
+          MemberName(name) +
+          R"(: unknown member (expected "id", "text", "combination" and "definitions", or a report's members))");
+    }
+  }
+}
+
+// The string member `name` of `root`, if it is there.
+std::optional<std::string> StringMember(const Json& root, const char* name) {
+  const auto member = root.find(name);
+  if (member == root.end()) return std::nullopt;
+  if (!member->is_string()) {
+    throw InputError(std::string(name) + ": expected a string, found " +
+                     Found(*member));
+  }
+  return member->get<std::string>();
+}
+
+}  // namespace
+
 void ReadRuleLine(std::string_view line, ByteMode mode, RuleLine& rule) {
   Reader reader(line, mode, &rule.defs);
   Json root;
   try {
     root = reader.Read();
   } catch (const InputError&) {
-    if (reader.id_.is_string() || reader.id_.is_number_integer()) {
-      rule.id = Report::parse(reader.id_.dump());
+    if (reader.id().is_string() || reader.id().is_number_integer()) {
+      rule.id = Report::parse(reader.id().dump());
     }
     throw;
   }
@@ -373,32 +408,11 @@ void ReadRuleLine(std::string_view line, ByteMode mode, RuleLine& rule) {
     }
     rule.id = Report::parse(id->dump());
   }
-  for (const auto& item : root.items()) {
-    const std::string& name = item.key();
-    if (name == "id" || name == "text" || name == "combination" ||
-        name == "definitions") {
-      continue;
-    }
-    bool known = false;
-    for (const char* member : kReportMembers) known = known || name == member;
-    if (!known) {
-      throw InputError(
-          MemberName(name) +
-          R"(: unknown member (expected "id", "text", "combination" and "definitions", or a report's members))");
-    }
-  }
+  CheckRuleMembers(root);
   if (id == root.end()) throw InputError(R"((top level): missing member "id")");
-  if (const auto status = root.find("status"); status != root.end()) {
-    if (!status->is_string()) {
-      throw InputError("status: expected a string, found " + Found(*status));
-    }
-    rule.status = status->get<std::string>();
-  }
-  if (const auto text = root.find("text"); text != root.end()) {
-    if (!text->is_string()) {
-      throw InputError("text: expected a string, found " + Found(*text));
-    }
-    rule.text = FieldBytes(text->get<std::string>(), mode, "text");
+  rule.status = StringMember(root, "status");
+  if (std::optional<std::string> text = StringMember(root, "text")) {
+    rule.text = FieldBytes(*text, mode, "text");
   }
   const auto combination = root.find("combination");
   const auto definitions = root.find("definitions");

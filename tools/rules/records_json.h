@@ -43,6 +43,10 @@ Combination ReadRecordsJson(std::string_view json, ByteMode mode,
 // and "definitions"), or both. The members that the tool's own reports
 // write ("status", "causes", ...) may stand beside them; any other member
 // is an error.
+// nlohmann's json destructor, which the noexcept special members call, may
+// allocate to flatten nested values; an allocation failure there ends the
+// program, as in any destructor.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct RuleLine {
   Report id;                        // null until an id is read
   std::optional<std::string> text;  // the field bytes of "text"

@@ -56,85 +56,118 @@ Cause DroppedTail(std::string_view text, std::size_t from, std::size_t to,
   return cause;
 }
 
+// The causes of one piece, as they are found.
+struct PieceContext {
+  std::string_view text;
+  const ref::LocatedCondition& c;
+  std::string condition;  // "condition 3"
+  Causes& causes;
+
+  void Add(CauseKind kind, std::size_t from, std::size_t to,
+           std::string what) const {
+    causes.Add(Cause{kind, std::move(what), from, to - from});
+  }
+};
+
+// A piece in which the reader finds no mark at all.
+void EmptyPieceCause(const PieceContext& p) {
+  const ref::Span piece = p.c.piece;
+  p.Add(
+      CauseKind::kMissingMarks, piece.offset, piece.end(),
+      piece.size == 0
+          ? p.condition +
+                R"( is empty: it reads as an empty condition, written back as "--#----#----{----}----}--")"
+          : p.condition +
+                " holds no complete name, detail or params marks: it "
+                "reads as an empty condition, and its " +
+                std::to_string(piece.size) +
+                (piece.size == 1 ? " byte is" : " bytes are") + " dropped");
+}
+
+// The marks missing before the params block, and the bytes dropped before
+// the first mark and between the blocks; `lead` is where the condition
+// starts once the blank after a joiner is passed.
+void LeadingCauses(const PieceContext& p, std::size_t lead) {
+  const ref::LocatedCondition& c = p.c;
+  if (!c.has_name()) {
+    p.Add(CauseKind::kMissingMarks, lead, lead,
+          p.condition + R"( has no name marks; "--#----#--" is written)");
+  }
+  if (!c.has_detail()) {
+    p.Add(CauseKind::kMissingMarks, lead, lead,
+          p.condition + R"( has no detail block; "--{----}--" is written)");
+  }
+  const std::size_t start = c.has_name()     ? c.name_open
+                            : c.has_detail() ? c.detail_open
+                                             : c.params_open;
+  if (start > lead) {
+    p.Add(CauseKind::kDroppedText, lead, start,
+          "text before the first mark of " + p.condition + " is dropped");
+  }
+  if (c.has_name() && c.has_detail() &&
+      c.detail_open > c.name_close + kMarkSize) {
+    p.Add(CauseKind::kDroppedText, c.name_close + kMarkSize, c.detail_open,
+          "text between the name and the detail block of " + p.condition +
+              R"( is dropped (a name holding "--#--" ends there))");
+  }
+  if (c.has_detail() && c.has_params() &&
+      c.params_open > c.detail_close + kMarkSize) {
+    p.Add(CauseKind::kDroppedText, c.detail_close + kMarkSize, c.params_open,
+          "text between the detail and the params block of " + p.condition +
+              R"( is dropped (a detail holding "--}--" ends there))");
+  }
+}
+
+// The bytes after the last mark the reader used, up to `tail` (where the
+// condition ends before the blank of a joiner).
+void TrailingCauses(const PieceContext& p, std::size_t tail,
+                    std::string_view joiner) {
+  const ref::LocatedCondition& c = p.c;
+  std::size_t end = c.has_params()   ? c.params_close + kMarkSize
+                    : c.has_detail() ? c.detail_close + kMarkSize
+                                     : c.name_close + kMarkSize;
+  // A record without parameters is written with a second closing mark.
+  if (!c.has_params() && end + kMarkSize <= tail &&
+      p.text.substr(end, kMarkSize) == kCloseMark) {
+    end += kMarkSize;
+  } else if (!c.has_params() && c.has_detail()) {
+    p.Add(
+        CauseKind::kMissingMarks, end, end,
+        p.condition +
+            R"( has no params block and no second "--}--" after its detail block; a condition without parameters is written with "--}--" twice)");
+  }
+  if (end < tail) {
+    p.causes.Add(
+        DroppedTail(p.text, end, tail, joiner, c.has_params(), p.condition));
+  }
+}
+
 // The causes in piece `index` (from 0) of a text that does not come back:
 // the bytes the reader passes over, which are not written back, and the
 // blanks and marks that the writer adds.
 void PieceCauses(std::string_view text, std::string_view joiner,
                  std::size_t index, bool last, const ref::LocatedCondition& c,
                  Causes& causes) {
-  const ref::Span piece = c.piece;
-  const std::string condition = "condition " + std::to_string(index + 1);
-  const auto add = [&](CauseKind kind, std::size_t from, std::size_t to,
-                       std::string what) {
-    causes.Add(Cause{kind, std::move(what), from, to - from});
-  };
+  const PieceContext p{text, c, "condition " + std::to_string(index + 1),
+                       causes};
   if (!c.has_name() && !c.has_detail() && !c.has_params()) {
-    add(CauseKind::kMissingMarks, piece.offset, piece.end(),
-        piece.size == 0
-            ? condition +
-                  R"( is empty: it reads as an empty condition, written back as "--#----#----{----}----}--")"
-            : condition +
-                  " holds no complete name, detail or params marks: it "
-                  "reads as an empty condition, and its " +
-                  std::to_string(piece.size) +
-                  (piece.size == 1 ? " byte is" : " bytes are") + " dropped");
+    EmptyPieceCause(p);
     return;
   }
+  const ref::Span piece = c.piece;
   const bool blank_before = index > 0 && text[piece.offset] == ' ';
   const bool blank_after = !last && text[piece.end() - 1] == ' ';
   const std::string each_side = "; the writer puts one on each side";
   if (index > 0 && !blank_before) {
-    add(CauseKind::kBlanks, piece.offset, piece.offset,
-        "no blank after the joiner before " + condition + each_side);
+    p.Add(CauseKind::kBlanks, piece.offset, piece.offset,
+          "no blank after the joiner before " + p.condition + each_side);
   }
   if (!last && !blank_after) {
-    add(CauseKind::kBlanks, piece.end(), piece.end(),
-        "no blank before the joiner after " + condition + each_side);
+    p.Add(CauseKind::kBlanks, piece.end(), piece.end(),
+          "no blank before the joiner after " + p.condition + each_side);
   }
-  const std::size_t lead = piece.offset + (blank_before ? 1 : 0);
-  const std::size_t tail = piece.end() - (blank_after ? 1 : 0);
-  if (!c.has_name()) {
-    add(CauseKind::kMissingMarks, lead, lead,
-        condition + R"( has no name marks; "--#----#--" is written)");
-  }
-  if (!c.has_detail()) {
-    add(CauseKind::kMissingMarks, lead, lead,
-        condition + R"( has no detail block; "--{----}--" is written)");
-  }
-  const std::size_t start = c.has_name()     ? c.name_open
-                            : c.has_detail() ? c.detail_open
-                                             : c.params_open;
-  if (start > lead) {
-    add(CauseKind::kDroppedText, lead, start,
-        "text before the first mark of " + condition + " is dropped");
-  }
-  if (c.has_name() && c.has_detail() &&
-      c.detail_open > c.name_close + kMarkSize) {
-    add(CauseKind::kDroppedText, c.name_close + kMarkSize, c.detail_open,
-        "text between the name and the detail block of " + condition +
-            R"( is dropped (a name holding "--#--" ends there))");
-  }
-  if (c.has_detail() && c.has_params() &&
-      c.params_open > c.detail_close + kMarkSize) {
-    add(CauseKind::kDroppedText, c.detail_close + kMarkSize, c.params_open,
-        "text between the detail and the params block of " + condition +
-            R"( is dropped (a detail holding "--}--" ends there))");
-  }
-  std::size_t end = c.has_params()   ? c.params_close + kMarkSize
-                    : c.has_detail() ? c.detail_close + kMarkSize
-                                     : c.name_close + kMarkSize;
-  // A record without parameters is written with a second closing mark.
-  if (!c.has_params() && end + kMarkSize <= tail &&
-      text.substr(end, kMarkSize) == kCloseMark) {
-    end += kMarkSize;
-  } else if (!c.has_params() && c.has_detail()) {
-    add(CauseKind::kMissingMarks, end, end,
-        condition +
-            R"( has no params block and no second "--}--" after its detail block; a condition without parameters is written with "--}--" twice)");
-  }
-  if (end < tail) {
-    causes.Add(DroppedTail(text, end, tail, joiner, c.has_params(), condition));
-  }
+  LeadingCauses(p, piece.offset + (blank_before ? 1 : 0));
+  TrailingCauses(p, piece.end() - (blank_after ? 1 : 0), joiner);
 }
 
 }  // namespace

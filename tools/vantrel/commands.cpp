@@ -12,7 +12,6 @@
 namespace vantrel::cli {
 namespace {
 
-using rules::ByteMode;
 using rules::Combination;
 using rules::InputError;
 using rules::Report;
@@ -38,6 +37,8 @@ Verdict VerdictOf(Status status) {
 
 // One rule as read: its id (null for a single rule), the input line it
 // came from (0 for a single rule), and its text and/or records.
+// As RuleLine, which it holds, for the json destructor's allocation.
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct Rule {
   std::size_t line = 0;
   rules::RuleLine in;
@@ -229,6 +230,8 @@ class Progress {
         last_(std::chrono::steady_clock::now()) {}
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
+  Progress(Progress&&) = delete;
+  Progress& operator=(Progress&&) = delete;
   ~Progress() { Clear(); }
   void Tick(std::size_t rules) {
     if (!on_ || rules % 1024 != 0) return;
@@ -280,10 +283,63 @@ std::optional<std::string> PlainLine(const Options& o, const Rule& rule,
   return id + "\t" + *out.written + "\n";
 }
 
+// One line of a batch, read and run, and its JSON row when `row` is given.
+// An input error costs that line only: its outcome is an error and `error`
+// says why.
+Outcome RunLine(const Options& o, Form form, std::string& line, Rule& rule,
+                std::string* row, std::string& error) {
+  try {
+    ReadRule(o, form, line, rule);
+    Outcome out = Run(o, rule);
+    if (row != nullptr) *row = Row(o, rule, out);
+    return out;
+  } catch (const InputError& e) {
+    error = e.what();
+    Outcome out;
+    out.verdict = Verdict::kError;
+    return out;
+  }
+}
+
+// Writes the line of a format batch in the lines or TSV form. A rule that
+// cannot stand there is left out and counted; in the lines form, where
+// line N of the output is rule N or nothing, it ends the batch.
+void WritePlain(const Options& o, const Rule& rule, const Outcome& out,
+                std::string why, Output& output, std::ostream& messages,
+                Summary& summary, Progress& progress) {
+  std::optional<std::string> text;
+  if (why.empty()) text = PlainLine(o, rule, out, why);
+  if (text) {
+    output.Write(*text);
+    output.Release();
+    if (o.quiet || !out.records) return;
+    for (const rules::Problem& problem : out.records->problems) {
+      messages << "vantrel format: id " << IdText(rule)
+               << ": warning: " << problem.path << ": " << problem.cause
+               << "\n";
+    }
+    return;
+  }
+  progress.Clear();
+  if (o.to == Form::kLines) {
+    throw InputError("line " + std::to_string(rule.line) + " (id " +
+                     IdText(rule) + ") cannot be written as a line: " + why +
+                     "; nothing more is written");
+  }
+  ++summary.missing;
+  if (!o.quiet) {
+    messages << "vantrel format: line " << rule.line << " (id " << IdText(rule)
+             << ") is not in the output: " << why << "\n";
+  }
+}
+
 Result RunBatch(const Options& o, Input& input, Output& output,
                 std::ostream& messages) {
   const Form form = *o.batch;
   const bool plain = o.command == Command::kFormat && o.to != Form::kJsonl;
+  // A quiet check answers with its exit code only (its rows are still made:
+  // a rule whose report the byte mode cannot carry is an error).
+  const bool rows = !plain && !(o.quiet && o.command == Command::kCheck);
   Summary summary;
   Progress progress(o.command, messages, o.quiet);
   std::string line;
@@ -293,55 +349,17 @@ Result RunBatch(const Options& o, Input& input, Output& output,
     if (form != Form::kLines && Blank(line)) continue;
     Rule rule;
     rule.line = number;
-    Outcome out;
     std::string row;
     std::string error;
-    try {
-      ReadRule(o, form, line, rule);
-      out = Run(o, rule);
-      if (!plain) row = Row(o, rule, out);
-    } catch (const InputError& e) {
-      error = e.what();
-      out = Outcome{};
-      out.verdict = Verdict::kError;
-    }
+    const Outcome out =
+        RunLine(o, form, line, rule, plain ? nullptr : &row, error);
     summary.Add(out);
     progress.Tick(summary.rules);
-    if (!plain) {
-      // A quiet check answers with its exit code only.
-      if (!(o.quiet && o.command == Command::kCheck)) {
-        output.Write(error.empty() ? row : ErrorRow(rule, error));
-        output.Release();  // a whole row: standard output may have it
-      }
-      continue;
-    }
-    std::string why = error;
-    std::optional<std::string> text;
-    if (why.empty()) text = PlainLine(o, rule, out, why);
-    if (text) {
-      output.Write(*text);
-      output.Release();
-      if (!o.quiet && out.records) {
-        for (const rules::Problem& problem : out.records->problems) {
-          messages << "vantrel format: id " << IdText(rule)
-                   << ": warning: " << problem.path << ": " << problem.cause
-                   << "\n";
-        }
-      }
-      continue;
-    }
-    // In the lines form, line N of the output is rule N or nothing.
-    if (o.to == Form::kLines) {
-      progress.Clear();
-      throw InputError("line " + std::to_string(number) + " (id " +
-                       IdText(rule) + ") cannot be written as a line: " + why +
-                       "; nothing more is written");
-    }
-    ++summary.missing;
-    if (!o.quiet) {
-      progress.Clear();
-      messages << "vantrel format: line " << number << " (id " << IdText(rule)
-               << ") is not in the output: " << why << "\n";
+    if (plain) {
+      WritePlain(o, rule, out, error, output, messages, summary, progress);
+    } else if (rows) {
+      output.Write(error.empty() ? row : ErrorRow(rule, error));
+      output.Release();  // a whole row: standard output may have it
     }
   }
   progress.Clear();
@@ -374,95 +392,109 @@ void WriteRecords(const Options& o, const Outcome& out, Output& output) {
   output.Write(json);
 }
 
-Result RunSingle(const Options& o, Input& input, Output& output,
-                 std::ostream& messages) {
-  const std::string name = std::string("vantrel ") + CommandName(o.command);
+// The one rule of a single run: records for format, and for check when the
+// input looks like (or is said to be) JSON; a text otherwise.
+Rule ReadSingle(const Options& o, Input& input) {
   Rule rule;
-  std::string in = input.ReadAll();
+  const std::string in = input.ReadAll();
   const bool json = o.command == Command::kFormat ||
                     (o.command == Command::kCheck &&
                      (o.detect == Detect::kJson ||
                       (o.detect == Detect::kAuto && LooksLikeJson(in))));
-  if (json) {
-    try {
-      rule.in.combination = rules::ReadRecordsJson(in, o.mode, rule.in.defs);
-    } catch (const InputError& error) {
-      throw InputError(input.label() + ": " + error.what());
-    }
-    rule.in.has_records = true;
-  } else {
+  if (!json) {
     // One final LF or CRLF ends a file; a CR alone is part of the rule.
     rule.in.text = std::string(WithoutFinalLineBreak(in));
+    return rule;
   }
-  in = std::string();
-  const Outcome out = Run(o, rule);
+  try {
+    rule.in.combination = rules::ReadRecordsJson(in, o.mode, rule.in.defs);
+  } catch (const InputError& error) {
+    throw InputError(input.label() + ": " + error.what());
+  }
+  rule.in.has_records = true;
+  return rule;
+}
+
+Result SingleParse(const Options& o, const Rule& rule, const Outcome& out,
+                   const std::string& label, Output& output,
+                   std::ostream& messages) {
   const ExitCode code = CodeOf(out.verdict);
-  switch (o.command) {
-    case Command::kParse: {
-      const rules::TextCheck& check = *out.text;
-      if (!o.quiet && check.status == Status::kRejected) {
-        messages << name << ": " << Describe(check.rejection, *rule.in.text)
-                 << "\n";
-      } else if (!o.quiet && check.status == Status::kLossy) {
-        messages << name
-                 << ": warning: the text does not come back byte for byte "
-                    "(first difference at byte "
-                 << check.difference << "); vantrel check tells why\n";
-      }
-      if (!out.has_records) return Result{code, false};
-      try {
-        WriteRecords(o, out, output);
-      } catch (const InputError& error) {
-        throw InputError(input.label() + ": " + error.what());
-      }
-      return Result{code, true};
-    }
-    case Command::kFormat: {
-      if (!o.quiet) {
-        for (const rules::Problem& problem : out.records->problems) {
-          messages << name << ": " << (o.strict ? "" : "warning: ")
-                   << problem.path << ": " << problem.cause << "\n";
-        }
-        if (out.records->more > 0) {
-          messages << name << ": and " << out.records->more
-                   << " more problems (--max-causes N shows more)\n";
-        }
-      }
-      if (!out.written) {
-        if (!o.quiet) {
-          messages << name
-                   << ": nothing written: the text would not read back as "
-                      "given (--strict)\n";
-        }
-        return Result{code, false};
-      }
-      output.Write(*out.written);
-      if (o.newline) output.Write("\n");
-      return Result{code, true};
-    }
-    case Command::kCheck:
-      if (o.quiet) return Result{code, true};
-      if (out.text) {
-        output.Write(
-            o.json_report
-                ? rules::Dump(rules::TextReport(*out.text, *rule.in.text,
-                                                o.mode, Report::object()),
-                              2) +
-                      "\n"
-                : rules::TextReportLines(*out.text, *rule.in.text));
-      } else {
-        output.Write(
-            o.json_report
-                ? rules::Dump(rules::RecordsReport(*out.records, o.mode,
-                                                   Report::object()),
-                              2) +
-                      "\n"
-                : rules::RecordsReportLines(*out.records,
-                                            rule.in.defs.definitions.size()));
-      }
-      return Result{code, true};
+  const rules::TextCheck& check = *out.text;
+  if (!o.quiet && check.status == Status::kRejected) {
+    messages << "vantrel parse: " << Describe(check.rejection, *rule.in.text)
+             << "\n";
+  } else if (!o.quiet && check.status == Status::kLossy) {
+    messages << "vantrel parse: warning: the text does not come back byte "
+                "for byte (first difference at byte "
+             << check.difference << "); vantrel check tells why\n";
+  }
+  if (!out.has_records) return Result{code, false};
+  try {
+    WriteRecords(o, out, output);
+  } catch (const InputError& error) {
+    throw InputError(label + ": " + error.what());
   }
   return Result{code, true};
+}
+
+Result SingleFormat(const Options& o, const Outcome& out, Output& output,
+                    std::ostream& messages) {
+  const ExitCode code = CodeOf(out.verdict);
+  if (!o.quiet) {
+    for (const rules::Problem& problem : out.records->problems) {
+      messages << "vantrel format: " << (o.strict ? "" : "warning: ")
+               << problem.path << ": " << problem.cause << "\n";
+    }
+    if (out.records->more > 0) {
+      messages << "vantrel format: and " << out.records->more
+               << " more problems (--max-causes N shows more)\n";
+    }
+  }
+  if (!out.written) {
+    if (!o.quiet) {
+      messages << "vantrel format: nothing written: the text would not read "
+                  "back as given (--strict)\n";
+    }
+    return Result{code, false};
+  }
+  output.Write(*out.written);
+  if (o.newline) output.Write("\n");
+  return Result{code, true};
+}
+
+// The report of a single check: of the text, or of the records.
+std::string SingleCheckReport(const Options& o, const Rule& rule,
+                              const Outcome& out) {
+  if (out.text) {
+    if (!o.json_report) return rules::TextReportLines(*out.text, *rule.in.text);
+    return rules::Dump(rules::TextReport(*out.text, *rule.in.text, o.mode,
+                                         Report::object()),
+                       2) +
+           "\n";
+  }
+  if (!o.json_report) {
+    return rules::RecordsReportLines(*out.records,
+                                     rule.in.defs.definitions.size());
+  }
+  return rules::Dump(
+             rules::RecordsReport(*out.records, o.mode, Report::object()), 2) +
+         "\n";
+}
+
+Result RunSingle(const Options& o, Input& input, Output& output,
+                 std::ostream& messages) {
+  Rule rule = ReadSingle(o, input);
+  const Outcome out = Run(o, rule);
+  switch (o.command) {
+    case Command::kParse:
+      return SingleParse(o, rule, out, input.label(), output, messages);
+    case Command::kFormat:
+      return SingleFormat(o, out, output, messages);
+    case Command::kCheck:
+      if (!o.quiet) output.Write(SingleCheckReport(o, rule, out));
+      return Result{CodeOf(out.verdict), true};
+  }
+  return Result{CodeOf(out.verdict), true};
 }
 
 }  // namespace
