@@ -205,7 +205,11 @@ std::string FallbackFolder() {
 // Gives the file `fd` the owner (best effort: only root may give a file
 // away) and then the mode of `old`, which chown may have cut.
 bool TakeOwnerAndMode(int fd, const struct stat& old) {
-  if (geteuid() == 0) static_cast<void>(fchown(fd, old.st_uid, old.st_gid));
+  // Best effort: a file system without owners (vfat) leaves the file the
+  // writer's, which is no reason to refuse the write.
+  const bool owner_kept =
+      geteuid() != 0 || fchown(fd, old.st_uid, old.st_gid) == 0;
+  static_cast<void>(owner_kept);
   return fchmod(fd, old.st_mode & 07777U) == 0;
 }
 

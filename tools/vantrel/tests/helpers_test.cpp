@@ -175,7 +175,7 @@ Combination RandomCombination(std::mt19937& rng) {
 TEST(Verdicts, TextCheckIsTheLibrarysOwnOnManyTexts) {
   std::mt19937 rng(4242);
   std::array<int, 3> seen{};
-  for (int round = 0; round < 60000; ++round) {
+  for (int round = 0; round < 100000; ++round) {
     const std::string text = RandomText(rng);
     const TextCheck check = CheckText(Kind::Func, text);
     ASSERT_EQ(check.status, LibraryVerdict(text)) << Quote(text);
@@ -206,7 +206,7 @@ TEST(Verdicts, TextCheckIsTheLibrarysOwnOnManyTexts) {
 TEST(Verdicts, RecordsCheckIsTheLibrarysOwnOnManyRecordSets) {
   std::mt19937 rng(11);
   std::array<int, 2> seen{};
-  for (int round = 0; round < 60000; ++round) {
+  for (int round = 0; round < 100000; ++round) {
     AlertDefinitions defs = RandomRecords(rng, round % 3 == 0 ? 0 : 2);
     const Combination combination = RandomCombination(rng);
     const RecordsCheck check = CheckRecords(Kind::Func, defs, combination);
