@@ -3,7 +3,6 @@
 #include <array>
 #include <cassert>
 #include <cstring>
-#include <initializer_list>
 #include <list>
 #include <string_view>
 
@@ -138,11 +137,11 @@ class JoinerCuts {
       // No joiner begins inside "@@AND"; an or-joiner may begin at either
       // '@' of the closing "@@", and the scan goes on after them. (An
       // and-joiner beginning there overlaps this one and is not a cut.)
-      for (const std::size_t tail : {at + 5, at + 6}) {
-        if (JoinerAt(text, tail, kOrJoiner)) {
-          StartOrCuts(tail);
-          return;
-        }
+      const std::size_t tail =
+          JoinerAt(text, at + 5, kOrJoiner) ? at + 5 : at + 6;
+      if (JoinerAt(text, tail, kOrJoiner)) {
+        StartOrCuts(tail);
+        return;
       }
       at = and_from;
     }

@@ -49,9 +49,9 @@ class Window16 {
     if (text.size() < kWidth) {
       return Window16(0, Equal<Bytes...>(text.data(), text.size()));
     }
-    const std::size_t start =
+    const std::size_t at =
         from < text.size() - kWidth ? from : text.size() - kWidth;
-    return Window16(start, Equal16<Bytes...>(text.data() + start));
+    return Window16(at, Equal16<Bytes...>(text.data() + at));
   }
 
   // Index in the text of the window's first byte, and of the byte after
