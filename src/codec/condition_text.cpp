@@ -34,9 +34,9 @@ static_assert(DetailOpen::kText == ParamsOpen::kText &&
 // Every search scans for its mark's middle byte; a '-' there would stop it
 // at every byte of a run of '-' (mark_search.h).
 static_assert(Name::kMiddle != '-' && DetailOpen::kMiddle != '-' &&
-                  DetailClose::kMiddle != '-' && Close::kMiddle != '-' &&
-                  ItemSep::kMiddle != '-' && KeySep::kMiddle != '-' &&
-                  ValueSep::kMiddle != '-',
+                  DetailClose::kMiddle != '-' && ParamsOpen::kMiddle != '-' &&
+                  Close::kMiddle != '-' && ItemSep::kMiddle != '-' &&
+                  KeySep::kMiddle != '-' && ValueSep::kMiddle != '-',
               "no mark has '-' as its middle byte");
 
 // Whether `byte` occurs in `text`.
