@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -89,25 +91,37 @@ const char* const kExpected[] = {
 static_assert(sizeof(kExpected) / sizeof(kExpected[0]) == v::kCount,
               "the expected table must list every position");
 
+// Every constant by position, from the library's own list: the position of
+// an entry is its place in the list.
+constexpr std::array<const std::string*, v::kCount> kByPosition = {{
+#define VANTREL_WORD(group, identifier, text) &v::group::identifier,
+#include "vocabulary/vocabulary_list.inc"
+#undef VANTREL_WORD
+}};
+
+// The constant at `position`, 1 to kCount; nullptr for any other position.
+const std::string* ByPosition(std::size_t position) {
+  if (position == 0 || position > v::kCount) return nullptr;
+  return kByPosition[position - 1];
+}
+
 TEST(Vocabulary, EveryPositionHoldsItsText) {
   for (std::size_t position = 1; position <= v::kCount; ++position) {
     SCOPED_TRACE(position);
-    const std::string* word = v::ByPosition(position);
+    const std::string* word = ByPosition(position);
     ASSERT_NE(word, nullptr);
     EXPECT_EQ(*word, kExpected[position - 1]);
   }
-  EXPECT_EQ(v::ByPosition(0), nullptr);
-  EXPECT_EQ(v::ByPosition(v::kCount + 1), nullptr);
 }
 
 TEST(Vocabulary, LengthsOfTheUnusualTexts) {
-  EXPECT_EQ(v::ByPosition(190)->size(), 0u);
-  EXPECT_EQ(v::ByPosition(31)->size(), 11u);  // "--percent--"
-  EXPECT_EQ(v::ByPosition(32)->size(), 4u);   // "-^^-"
+  EXPECT_EQ(ByPosition(190)->size(), 0u);
+  EXPECT_EQ(ByPosition(31)->size(), 11u);  // "--percent--"
+  EXPECT_EQ(ByPosition(32)->size(), 4u);   // "-^^-"
   for (std::size_t position : {21u, 22u, 24u, 25u, 26u, 27u, 28u}) {
-    EXPECT_EQ(v::ByPosition(position)->size(), 5u) << position;
+    EXPECT_EQ(ByPosition(position)->size(), 5u) << position;
   }
-  EXPECT_EQ(v::ByPosition(33)->size(), 2u);  // "=="
+  EXPECT_EQ(ByPosition(33)->size(), 2u);  // "=="
 }
 
 TEST(Vocabulary, TextsWithSpacesHoldSingleSpaces) {
@@ -120,7 +134,7 @@ TEST(Vocabulary, TextsWithSpacesHoldSingleSpaces) {
 TEST(Vocabulary, EveryPositionIsItsOwnObject) {
   std::set<const std::string*> objects;
   for (std::size_t position = 1; position <= v::kCount; ++position) {
-    objects.insert(v::ByPosition(position));
+    objects.insert(ByPosition(position));
   }
   EXPECT_EQ(objects.size(), v::kCount);
 }
@@ -128,7 +142,7 @@ TEST(Vocabulary, EveryPositionIsItsOwnObject) {
 TEST(Vocabulary, RepeatedTextsStandAtTheirPositions) {
   std::map<std::string, std::vector<std::size_t>> positions;
   for (std::size_t position = 1; position <= v::kCount; ++position) {
-    positions[*v::ByPosition(position)].push_back(position);
+    positions[*ByPosition(position)].push_back(position);
   }
   const std::map<std::string, std::vector<std::size_t>> kRepeated = {
       {"--;--", {21, 23, 29, 30}},
@@ -153,31 +167,58 @@ TEST(Vocabulary, RepeatedTextsStandAtTheirPositions) {
 }
 
 TEST(Vocabulary, CaseVariantsAreDifferentTexts) {
-  EXPECT_EQ(*v::ByPosition(42), "Transaction");
-  EXPECT_EQ(*v::ByPosition(88), "transaction");
-  EXPECT_EQ(*v::ByPosition(84), "ORVIC_Denials");
-  EXPECT_EQ(*v::ByPosition(130), "Orvic_Denials");
-  EXPECT_EQ(*v::ByPosition(99), "Location_Name");
-  EXPECT_EQ(*v::ByPosition(166), "LOCATION_NAME");
+  EXPECT_EQ(*ByPosition(42), "Transaction");
+  EXPECT_EQ(*ByPosition(88), "transaction");
+  EXPECT_EQ(*ByPosition(84), "ORVIC_Denials");
+  EXPECT_EQ(*ByPosition(130), "Orvic_Denials");
+  EXPECT_EQ(*ByPosition(99), "Location_Name");
+  EXPECT_EQ(*ByPosition(166), "LOCATION_NAME");
 }
 
 TEST(Vocabulary, TheCodecsMarksAreTheirPositions) {
   namespace d = v::delimiters;
-  EXPECT_EQ(&d::kItemSeparator, v::ByPosition(21));
-  EXPECT_EQ(&d::kValueSeparator, v::ByPosition(22));
-  EXPECT_EQ(&d::kNameMark, v::ByPosition(24));
-  EXPECT_EQ(&d::kParamsOpen, v::ByPosition(25));
-  EXPECT_EQ(&d::kParamsClose, v::ByPosition(26));
-  EXPECT_EQ(&d::kDetailOpen, v::ByPosition(27));
-  EXPECT_EQ(&d::kDetailClose, v::ByPosition(28));
-  EXPECT_EQ(&d::kKeyValueSeparator, v::ByPosition(33));
-  EXPECT_EQ(&v::operators::kAnd, v::ByPosition(4));
-  EXPECT_EQ(&v::empty_text::kEmpty, v::ByPosition(190));
+  EXPECT_EQ(&d::kItemSeparator, ByPosition(21));
+  EXPECT_EQ(&d::kValueSeparator, ByPosition(22));
+  EXPECT_EQ(&d::kNameMark, ByPosition(24));
+  EXPECT_EQ(&d::kParamsOpen, ByPosition(25));
+  EXPECT_EQ(&d::kParamsClose, ByPosition(26));
+  EXPECT_EQ(&d::kDetailOpen, ByPosition(27));
+  EXPECT_EQ(&d::kDetailClose, ByPosition(28));
+  EXPECT_EQ(&d::kKeyValueSeparator, ByPosition(33));
+  EXPECT_EQ(&v::operators::kAnd, ByPosition(4));
+  EXPECT_EQ(&v::empty_text::kEmpty, ByPosition(190));
+}
+
+// The marks' compile-time texts, from which the codec takes their lengths
+// and middle bytes, are those of the constants whose bytes it reads, and
+// stand in the list where the constants do.
+TEST(Vocabulary, CompileTimeTextsOfTheMarksAreTheirConstants) {
+  namespace d = v::delimiters;
+  const struct {
+    std::string_view compile_time;
+    const std::string* constant;
+    std::size_t position;
+  } kMarks[] = {
+      {d::kItemSeparatorText, &d::kItemSeparator, 21},
+      {d::kValueSeparatorText, &d::kValueSeparator, 22},
+      {d::kNameMarkText, &d::kNameMark, 24},
+      {d::kParamsOpenText, &d::kParamsOpen, 25},
+      {d::kParamsCloseText, &d::kParamsClose, 26},
+      {d::kDetailOpenText, &d::kDetailOpen, 27},
+      {d::kDetailCloseText, &d::kDetailClose, 28},
+      {d::kKeyValueSeparatorText, &d::kKeyValueSeparator, 33},
+  };
+  for (const auto& mark : kMarks) {
+    SCOPED_TRACE(mark.position);
+    EXPECT_EQ(mark.compile_time, *mark.constant);
+    EXPECT_EQ(mark.compile_time, kExpected[mark.position - 1]);
+    EXPECT_EQ(ByPosition(mark.position), mark.constant);
+  }
 }
 
 TEST(Vocabulary, TextsArePrintableAscii) {
   for (std::size_t position = 1; position <= v::kCount; ++position) {
-    for (char c : *v::ByPosition(position)) {
+    for (char c : *ByPosition(position)) {
       EXPECT_TRUE(c >= 0x20 && c < 0x7f) << position;
     }
   }

@@ -37,17 +37,14 @@ echo "checks: clang-tidy"
 clang-tidy -p build/ci --quiet --extra-arg=-std=c++17 "${sources[@]}"
 
 echo "checks: cppcheck"
-# Two findings are suppressed, both by design:
+# One finding is suppressed, by design:
 #   constParameter in exports.cpp: the exported signatures take the source
-#     by non-const reference; they are the host's ABI and cannot change;
-#   CastIntegerToAddressAtReturn in vocabulary.cpp: a misreading of the
-#     X-macro table, which holds pointers, not integers.
+#     by non-const reference; they are the host's ABI and cannot change.
 # CLI11 and nlohmann-json are system headers to cppcheck
 # (missingIncludeSystem): it checks our code, not theirs.
 cppcheck --enable=warning,style,performance,portability --std=c++17 \
   --language=c++ --error-exitcode=1 --inline-suppr --quiet \
   -I include -I src -I . -I tools/rules -I tools/vantrel --suppress=missingIncludeSystem \
   --suppress=constParameter:src/codec/exports.cpp \
-  --suppress=CastIntegerToAddressAtReturn:src/vocabulary/vocabulary.cpp \
   "${sources[@]}"
 echo "checks: all clean"

@@ -1,18 +1,48 @@
 #include "condition_text.h"
 
-#include <cstring>
 #include <list>
 
 #include "mark_search.h"
-#include "text_sink.h"
 #include "vocabulary/vocabulary.h"
 
 namespace vantrel {
 namespace {
 
-namespace d = vocabulary::delimiters;
 using codec_internal::FindMark;
 using codec_internal::kNotFound;
+
+// The marks' properties that the readers below rely on, checked on their
+// compile-time texts (the bytes read are the constants', which hold the
+// same texts).
+using Name = decltype(ConditionMarks::name);
+using DetailOpen = decltype(ConditionMarks::detail_open);
+using DetailClose = decltype(ConditionMarks::detail_close);
+using ParamsOpen = decltype(ConditionMarks::params_open);
+using Close = decltype(ConditionMarks::params_close);
+using ItemSep = decltype(ConditionMarks::item_sep);
+using KeySep = decltype(ConditionMarks::key_sep);
+using ValueSep = decltype(ConditionMarks::value_sep);
+
+static_assert(Name::kSize == 5 && DetailOpen::kSize == 5 &&
+                  DetailClose::kSize == 5 && ParamsOpen::kSize == 5 &&
+                  Close::kSize == 5 && ItemSep::kSize == 5 &&
+                  KeySep::kSize == 2 && ValueSep::kSize == 5,
+              "the marks are five bytes long, the key separator two");
+static_assert(DetailOpen::kText == ParamsOpen::kText &&
+                  DetailClose::kText == Close::kText,
+              "the two blocks open and close with the same texts");
+// Every search scans for its mark's middle byte; a '-' there would stop it
+// at every byte of a run of '-' (mark_search.h).
+static_assert(Name::kMiddle != '-' && DetailOpen::kMiddle != '-' &&
+                  DetailClose::kMiddle != '-' && ParamsOpen::kMiddle != '-' &&
+                  Close::kMiddle != '-' && ItemSep::kMiddle != '-' &&
+                  KeySep::kMiddle != '-' && ValueSep::kMiddle != '-',
+              "no mark has '-' as its middle byte");
+
+// Whether `byte` occurs in `text`.
+constexpr bool Holds(std::string_view text, char byte) {
+  return text.find(byte) != std::string_view::npos;
+}
 
 // The text from `from` up to `to`. When `to` lies before `from`, which
 // happens where a closing mark begins inside its opening mark (as in
@@ -48,7 +78,39 @@ std::string_view Cut(std::string_view text, std::size_t from,
 //     anchor between the closing mark's start and its anchor: it stops at
 //     the closing mark having seen what a walk bounded by it would see.
 // A block without a closing mark has no parameters: what the walk read is
-// dropped.
+// dropped. The walk tells the four marks apart by their anchors alone.
+//
+// Each of these properties is checked below, on the marks' texts.
+static_assert(Close::kMiddle != ItemSep::kMiddle &&
+                  Close::kMiddle != KeySep::kMiddle &&
+                  Close::kMiddle != ValueSep::kMiddle &&
+                  ItemSep::kMiddle != KeySep::kMiddle &&
+                  ItemSep::kMiddle != ValueSep::kMiddle &&
+                  KeySep::kMiddle != ValueSep::kMiddle,
+              "the walk tells the marks apart by their middle bytes");
+static_assert(KeySep::kAnchor <= ItemSep::kAnchor &&
+                  ValueSep::kAnchor <= ItemSep::kAnchor &&
+                  KeySep::kAnchor <= Close::kAnchor &&
+                  ValueSep::kAnchor <= Close::kAnchor &&
+                  ItemSep::kAnchor <= Close::kAnchor,
+              "a mark that begins before an item's end has its anchor before "
+              "the anchor of the mark there");
+static_assert(ItemSep::kText[0] == '-' && Close::kText[0] == '-' &&
+                  !Holds(KeySep::kText, '-'),
+              "a key separator that begins before an item's end also ends "
+              "by it");
+static_assert(Close::kText.substr(0, Close::kAnchor) == "--" &&
+                  ItemSep::kMiddle != '-' && KeySep::kMiddle != '-' &&
+                  ValueSep::kMiddle != '-',
+              "no anchor lies between the closing mark's start and its own");
+// No mark tested runs further past its anchor than the closing mark does,
+// and anchors that lie further on than the last one a closing mark can have
+// do not matter, so every mark tested lies inside the text.
+static_assert(
+    ItemSep::kSize - ItemSep::kAnchor <= Close::kSize - Close::kAnchor &&
+        KeySep::kSize - KeySep::kAnchor <= Close::kSize - Close::kAnchor &&
+        ValueSep::kSize - ValueSep::kAnchor <= Close::kSize - Close::kAnchor,
+    "every mark ends by the end of a closing mark at its anchor");
 class ParamsWalk {
  public:
   ParamsWalk(std::string_view text, const ConditionMarks& marks,
@@ -62,39 +124,26 @@ class ParamsWalk {
   // Reads the block into `params`, which is empty. False when an item has
   // no key separator of its own; then `params` keeps the items before it.
   bool Run() {
-    // No mark tested runs further past its anchor than the closing mark
-    // does, and anchors that lie further on than the last one a closing
-    // mark can have do not matter, so every mark tested lies inside the
-    // text. Anchors lie at or after open + 1 + kCloseAnchor, so no start
-    // below wraps.
-    static_assert(kTail<d::kItemSeparatorLength> <= kCloseTail,
-                  "an item separator ends by the closing mark's end");
-    static_assert(kTail<d::kKeyValueSeparatorLength> <= kCloseTail,
-                  "a key separator ends by the closing mark's end");
-    static_assert(kTail<d::kValueSeparatorLength> <= kCloseTail,
-                  "a value separator ends by the closing mark's end");
+    // Anchors lie at or after open + 1 + Close::kAnchor, at least each
+    // mark's own anchor offset, so no start below wraps.
     const std::size_t size = text_.size();
     if (size - open_ < 1 + marks_.params_close.size()) {
       return true;  // no room for a closing mark
     }
-    constexpr char close_anchor =
-        decltype(ConditionMarks::params_close)::kMiddle;
-    constexpr char item_anchor = kItemAnchor;
-    constexpr char key_anchor = decltype(ConditionMarks::key_sep)::kMiddle;
-    constexpr char value_anchor = decltype(ConditionMarks::value_sep)::kMiddle;
     std::size_t stop = kNotFound;  // where the walk stopped
-    codec_internal::ForEachOf(
-        text_, open_ + 1 + kCloseAnchor, size - kCloseTail + 1, close_anchor,
-        item_anchor, key_anchor, value_anchor, [&](std::size_t anchor) {
+    codec_internal::ForEachOf<Close::kMiddle, ItemSep::kMiddle, KeySep::kMiddle,
+                              ValueSep::kMiddle>(
+        text_, open_ + 1 + Close::kAnchor, size - kCloseTail + 1,
+        [&](std::size_t anchor) {
           const char byte = text_[anchor];
-          if (byte == close_anchor) {
+          if (byte == Close::kMiddle) {
             if (!MarkAround(anchor, marks_.params_close)) return true;
-          } else if (byte == item_anchor) {
+          } else if (byte == ItemSep::kMiddle) {
             if (ItemSeparatorAt(anchor)) return true;
           } else {
-            if (byte == key_anchor && param_ == nullptr) {
+            if (byte == KeySep::kMiddle && param_ == nullptr) {
               KeySeparatorAt(anchor);
-            } else if (byte == value_anchor && param_ != nullptr) {
+            } else if (byte == ValueSep::kMiddle && param_ != nullptr) {
               ValueSeparatorAt(anchor);
             }
             return true;
@@ -106,24 +155,19 @@ class ParamsWalk {
   }
 
  private:
-  static constexpr std::size_t kCloseAnchor = d::kParamsCloseLength / 2;
-  static constexpr char kItemAnchor =
-      decltype(ConditionMarks::item_sep)::kMiddle;
-  // How many bytes of a mark of N bytes lie at or after its anchor.
-  template <std::size_t N>
-  static constexpr std::size_t kTail = N - N / 2;
-  static constexpr std::size_t kCloseTail = kTail<d::kParamsCloseLength>;
+  // How many bytes of the closing mark lie at or after its anchor.
+  static constexpr std::size_t kCloseTail = Close::kSize - Close::kAnchor;
 
   // Ends the walk that stopped at the anchor `stop`: at the closing mark,
   // at an item without a key separator, or nowhere (kNotFound).
   bool Finish(std::size_t stop) {
-    if (stop != kNotFound && text_[stop] != kItemAnchor) {
-      return EndItem(stop - kCloseAnchor);
+    if (stop != kNotFound && text_[stop] != ItemSep::kMiddle) {
+      return EndItem(stop - Close::kAnchor);
     }
     // Every closing mark whose anchor lies before `stop` has been seen, so
-    // the first one, if any, begins at or after stop + 1 - kCloseAnchor.
+    // the first one, if any, begins at or after stop + 1 - Close::kAnchor.
     const bool closed =
-        stop != kNotFound && FindMark(text_, stop + 1 - kCloseAnchor,
+        stop != kNotFound && FindMark(text_, stop + 1 - Close::kAnchor,
                                       marks_.params_close) != kNotFound;
     if (closed) return false;
     params_.clear();
@@ -131,15 +175,14 @@ class ParamsWalk {
   }
 
   // Whether `mark`, whose anchor is at `anchor`, lies there.
-  template <std::size_t N, char Middle>
-  bool MarkAround(std::size_t anchor,
-                  codec_internal::Mark<N, Middle> mark) const {
-    return std::memcmp(text_.data() + anchor - N / 2, mark.data, N) == 0;
+  template <typename M>
+  bool MarkAround(std::size_t anchor, M mark) const {
+    return mark.At(text_.data() + anchor - M::kAnchor);
   }
 
   // An item separator ends the item, and the next one begins after it.
   bool ItemSeparatorAt(std::size_t anchor) {
-    const std::size_t sep = anchor - marks_.item_sep.size() / 2;
+    const std::size_t sep = anchor - ItemSep::kAnchor;
     if (sep <= item_ || !MarkAround(anchor, marks_.item_sep)) return true;
     if (!EndItem(sep)) return false;
     item_ = sep + marks_.item_sep.size();
@@ -148,7 +191,7 @@ class ParamsWalk {
 
   // The item's first key separator ends its key and begins its parameter.
   void KeySeparatorAt(std::size_t anchor) {
-    const std::size_t sep = anchor - marks_.key_sep.size() / 2;
+    const std::size_t sep = anchor - KeySep::kAnchor;
     if (sep <= item_ || !MarkAround(anchor, marks_.key_sep)) return;
     param_ = &params_.emplace_back();
     param_->key.assign(text_.data() + item_, sep - item_);
@@ -158,7 +201,7 @@ class ParamsWalk {
   // A value separator is held until the next one shows that it ends inside
   // the item.
   void ValueSeparatorAt(std::size_t anchor) {
-    const std::size_t sep = anchor - marks_.value_sep.size() / 2;
+    const std::size_t sep = anchor - ValueSep::kAnchor;
     if (sep < value_ || !MarkAround(anchor, marks_.value_sep)) return;
     if (held_ == kNotFound) {
       held_ = sep;
@@ -241,23 +284,6 @@ bool ReadConditionText(std::string_view text, AlertDefinition& record) {
   const std::size_t p1 = FindMark(text, start, marks.params_open);
   if (p1 == kNotFound) return true;
   return ParamsWalk(text, marks, p1, record.params).Run();
-}
-
-std::size_t ConditionTextSize(const AlertDefinition& record) noexcept {
-  codec_internal::SizeSink size;
-  PutConditionText(size, record, CurrentMarks());
-  return size.size();
-}
-
-void AppendConditionText(std::string& out, const AlertDefinition& record) {
-  const ConditionMarks marks = CurrentMarks();
-  codec_internal::SizeSink size;
-  size.Put(out);
-  PutConditionText(size, record, marks);
-  const std::size_t at = out.size();
-  out.resize(size.size());
-  codec_internal::WriteSink sink(&out[at]);
-  PutConditionText(sink, record, marks);
 }
 
 }  // namespace vantrel

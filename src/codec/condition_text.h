@@ -12,33 +12,32 @@
 #include <string>
 #include <string_view>
 
-#include "mark_copy.h"
+#include "mark.h"
 #include "vantrel/alert_definitions.h"
 #include "vocabulary/vocabulary.h"
 
 namespace vantrel {
 
 // The eight marks of the condition text, each read from its own vocabulary
-// constant, with its length known at compile time. The detail block and the
+// constant, with its text known at compile time. The detail block and the
 // params block use equal texts from distinct constants.
 namespace condition_marks {
 namespace d = vocabulary::delimiters;
 using codec_internal::Mark;
 struct ConditionMarks {
-  Mark<d::kNameMarkLength, d::kNameMarkMiddle> name;                // "--#--"
-  Mark<d::kDetailOpenLength, d::kDetailOpenMiddle> detail_open;     // "--{--"
-  Mark<d::kDetailCloseLength, d::kDetailCloseMiddle> detail_close;  // "--}--"
-  Mark<d::kParamsOpenLength, d::kParamsOpenMiddle> params_open;     // "--{--"
-  Mark<d::kParamsCloseLength, d::kParamsCloseMiddle> params_close;  // "--}--"
-  Mark<d::kItemSeparatorLength, d::kItemSeparatorMiddle> item_sep;  // "--;--"
-  Mark<d::kKeyValueSeparatorLength, d::kKeyValueSeparatorMiddle>
-      key_sep;  // "=="
-  Mark<d::kValueSeparatorLength, d::kValueSeparatorMiddle>
-      value_sep;  // "--,--"
+  Mark<d::kNameMarkText> name;
+  Mark<d::kDetailOpenText> detail_open;
+  Mark<d::kDetailCloseText> detail_close;
+  Mark<d::kParamsOpenText> params_open;
+  Mark<d::kParamsCloseText> params_close;
+  Mark<d::kItemSeparatorText> item_sep;
+  Mark<d::kKeyValueSeparatorText> key_sep;
+  Mark<d::kValueSeparatorText> value_sep;
 };
 }  // namespace condition_marks
 using condition_marks::ConditionMarks;
 
+// The marks, their bytes those of the vocabulary constants.
 ConditionMarks CurrentMarks() noexcept;
 
 // Reads one condition text into `record`, which the caller passes freshly
@@ -59,21 +58,16 @@ ConditionMarks CurrentMarks() noexcept;
 // Only `text` is read; no copy of it is made.
 bool ReadConditionText(std::string_view text, AlertDefinition& record);
 
-// Appends the condition text of `record` to `out`. A parameter list that is
-// empty is written as the closing mark alone:
+// Puts the condition text of `record` into `sink`, piece by piece, through
+// sink.Put(bytes) for fields and sink.PutMark(mark) for marks. A parameter
+// list that is empty is written as the closing mark alone:
 //
 //   {name "n", detail "d", no params}  ->  "--#--n--#----{--d--}----}--"
 //   {name "n", detail "", {"k", {}}}   ->  "--#--n--#----{----}----{--k==--}--"
-void AppendConditionText(std::string& out, const AlertDefinition& record);
-
-// The number of bytes AppendConditionText adds for `record`. Saturates at the
-// largest std::size_t rather than wrapping.
-std::size_t ConditionTextSize(const AlertDefinition& record) noexcept;
-
-// Puts the condition text of `record` into `sink`, piece by piece, through
-// sink.Put(bytes) for fields and sink.PutMark(mark) for marks. The writers
-// run this one walk twice, once into a SizeSink and once into a WriteSink
-// (text_sink.h), so that the size and the text come from the same code.
+//
+// The writers run this one walk twice, once into a SizeSink and once into a
+// WriteSink (text_sink.h), so that the size and the text come from the same
+// code.
 template <typename Sink>
 void PutConditionText(Sink& sink, const AlertDefinition& record,
                       const ConditionMarks& marks) {

@@ -3,7 +3,6 @@
 #include <array>
 #include <cassert>
 #include <cstring>
-#include <initializer_list>
 #include <list>
 #include <string_view>
 
@@ -86,98 +85,133 @@ void PutDefinitionText(Sink& sink, const AlertDefinitions& source,
   }
 }
 
-// What one scan of a definition text over its '@' bytes finds: the first
-// or-joiner, and, until then, the first and-joiners at which an and-joined
-// text is cut (each at or after the end of the one before, as the cutting
-// takes them), up to kKept of them. A typical rule has a few conditions, so
-// its and-joiners are all found in the same pass as the or-joiner search.
-struct JoinerScan {
-  static constexpr std::size_t kKept = 8;
-  std::size_t first_or = kNotFound;
-  std::size_t and_count = 0;
-  std::array<std::size_t, kKept> ands = {};
-};
+// Whether `text` continues at `at` with `joiner`.
+bool JoinerAt(std::string_view text, std::size_t at,
+              std::string_view joiner) noexcept {
+  return joiner.size() <= text.size() - at &&
+         std::memcmp(text.data() + at, joiner.data(), joiner.size()) == 0;
+}
 
-JoinerScan ScanJoiners(std::string_view text) {
-  static_assert(kOrJoiner[0] == '@' && kAndJoiner[0] == '@',
-                "the scan looks at the bytes that begin the joiners");
-  JoinerScan scan;
-  const auto joiner_at = [text](std::size_t at, std::string_view joiner) {
-    return joiner.size() <= text.size() - at &&
-           std::memcmp(text.data() + at, joiner.data(), joiner.size()) == 0;
-  };
-  std::size_t and_from = 0;
-  // Joiners lie a condition apart, usually more than sixteen bytes.
-  std::size_t at = codec_internal::FindFarByte(text, 0, '@');
-  while (at != kNotFound) {
-    if (joiner_at(at, kOrJoiner)) {
-      scan.first_or = at;
-      break;
-    }
-    std::size_t next = at + 1;
-    if (at >= and_from && joiner_at(at, kAndJoiner)) {
-      if (scan.and_count < JoinerScan::kKept) scan.ands[scan.and_count++] = at;
+// The lowest position at or after `from` at which `text` continues with
+// `joiner`, or kNotFound. Joiners begin with '@', which rule texts hardly
+// hold elsewhere (their middle bytes are capitals, which names are full
+// of), and lie a condition apart: memchr for the '@', then the whole joiner.
+std::size_t FindJoiner(std::string_view text, std::size_t from,
+                       std::string_view joiner) noexcept {
+  for (std::size_t at = codec_internal::FindFarByte(text, from, '@');
+       at != kNotFound; at = codec_internal::FindFarByte(text, at + 1, '@')) {
+    if (JoinerAt(text, at, joiner)) return at;
+  }
+  return kNotFound;
+}
+
+// The cuts of a definition text, in order: the or-joiners when it holds
+// one, which wins wherever it stands ("@@AND@@" is then ordinary text inside
+// the pieces), else the and-joiners, each at or after the end of the one
+// before; none in a text without a joiner. Next() gives each cut, then
+// kNotFound.
+//
+// The cuts are found by one scan over the text's '@' bytes, which must reach
+// the first or-joiner, or the end of the text, before the first cut is
+// known. On its way it keeps the first kKept and-joiners, so the cuts of a
+// typical rule, which has a few conditions, come from that one pass; later
+// cuts are searched for as they are asked for.
+class JoinerCuts {
+ public:
+  explicit JoinerCuts(std::string_view text) : text_(text) {
+    static_assert(kOrJoiner[0] == '@' && kAndJoiner[0] == '@',
+                  "the scan looks at the bytes that begin the joiners");
+    std::size_t and_from = 0;
+    for (std::size_t at = codec_internal::FindFarByte(text, 0, '@');
+         at != kNotFound; at = codec_internal::FindFarByte(text, at, '@')) {
+      if (JoinerAt(text, at, kOrJoiner)) {
+        StartOrCuts(at);
+        return;
+      }
+      if (at < and_from || !JoinerAt(text, at, kAndJoiner)) {
+        ++at;
+        continue;
+      }
+      if (kept_ < kKept) ands_[kept_++] = at;
       and_from = at + kAndJoiner.size();
       // No joiner begins inside "@@AND"; an or-joiner may begin at either
       // '@' of the closing "@@", and the scan goes on after them. (An
       // and-joiner beginning there overlaps this one and is not a cut.)
-      for (const std::size_t tail : {at + 5, at + 6}) {
-        if (joiner_at(tail, kOrJoiner)) {
-          scan.first_or = tail;
-          return scan;
-        }
+      const std::size_t tail =
+          JoinerAt(text, at + 5, kOrJoiner) ? at + 5 : at + 6;
+      if (JoinerAt(text, tail, kOrJoiner)) {
+        StartOrCuts(tail);
+        return;
       }
-      next = and_from;
+      at = and_from;
     }
-    at = codec_internal::FindFarByte(text, next, '@');
+    if (kept_ != 0) {
+      joiner_ = kAndJoiner;
+      combination_ = kAndCombination;
+      // Past the kept ones, the cuts are searched for only when the scan
+      // kept as many as it could.
+      search_on_ = kept_ == kKept;
+    }
   }
-  return scan;
-}
+
+  // Whether the text holds a joiner, and then the joiner it is cut at and
+  // the combination that names it.
+  bool joined() const noexcept { return !joiner_.empty(); }
+  std::string_view joiner() const noexcept { return joiner_; }
+  std::uint32_t combination() const noexcept { return combination_; }
+
+  // The position of the next cut, or kNotFound after the last one.
+  std::size_t Next() {
+    std::size_t cut = kNotFound;
+    if (next_ < kept_) {
+      cut = ands_[next_++];
+    } else if (search_on_) {
+      cut = FindJoiner(text_, from_, joiner_);
+    }
+    if (cut != kNotFound) from_ = cut + joiner_.size();
+    return cut;
+  }
+
+ private:
+  static constexpr std::size_t kKept = 8;
+
+  // The text is or-joined, and its first cut is at `at`.
+  void StartOrCuts(std::size_t at) {
+    joiner_ = kOrJoiner;
+    combination_ = kOrCombination;
+    kept_ = 1;
+    ands_[0] = at;  // the first cut, found by the scan
+    search_on_ = true;
+  }
+
+  std::string_view text_;
+  std::string_view joiner_;
+  std::uint32_t combination_ = kOrCombination;
+  std::array<std::size_t, kKept> ands_ = {};  // the cuts the scan found
+  std::size_t kept_ = 0;
+  std::size_t next_ = 0;    // the next of them to give
+  bool search_on_ = false;  // whether cuts after them are searched for
+  std::size_t from_ = 0;    // where the search for the next cut starts
+};
 
 }  // namespace
 
 bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   const std::string_view whole(text);
+  JoinerCuts cuts(whole);
+  if (cuts.joined()) target.combination = cuts.combination();
 
-  // The or-joiner wins wherever it stands; "@@AND@@" is then ordinary text
-  // inside the pieces.
-  const JoinerScan scan = ScanJoiners(whole);
-  std::string_view joiner = kOrJoiner;
-  std::size_t found = scan.first_or;
-  // The cuts that the scan found already: none for the or-joiner.
-  std::size_t kept = 0;
-  std::size_t next_kept = 0;
-  if (found != kNotFound) {
-    target.combination = kOrCombination;
-  } else if (scan.and_count != 0) {
-    joiner = kAndJoiner;
-    kept = scan.and_count;
-    found = scan.ands[next_kept++];
-    target.combination = kAndCombination;
-  }
-  // Without a joiner, `found` stays kNotFound and the whole text is the one
-  // piece.
-
-  // Pieces are not trimmed: the blanks around each joiner go with them, and
-  // the condition reader skips them. The last piece runs to the end of the
-  // text (substr cuts the count kNotFound - start at the end).
-  std::size_t start = 0;
-  for (;;) {
-    if (!ReadPiece(whole.substr(start, found - start), target.definitions)) {
+  // Each piece runs from the end of a cut, or the start of the text, to the
+  // next cut; the last to the end of the text (substr cuts the count
+  // kNotFound - start at the end). Pieces are not trimmed: the blanks around
+  // each joiner go with them, and the condition reader skips them.
+  for (std::size_t start = 0;;) {
+    const std::size_t cut = cuts.Next();
+    if (!ReadPiece(whole.substr(start, cut - start), target.definitions)) {
       return false;
     }
-    if (found == kNotFound) return true;
-    start = found + joiner.size();
-    if (next_kept < kept) {
-      found = scan.ands[next_kept++];
-    } else if (kept != 0 && kept < JoinerScan::kKept) {
-      found = kNotFound;  // the scan saw every and-joiner
-    } else {
-      // Joiners begin with '@', which rule texts hardly hold elsewhere; their
-      // middle bytes are capitals, which names are full of.
-      found = codec_internal::FindMarkAnchoredAt(whole, start, whole.size(),
-                                                 joiner, 0);
-    }
+    if (cut == kNotFound) return true;
+    start = cut + cuts.joiner().size();
   }
 }
 

@@ -1,7 +1,7 @@
 // The two sinks of the text writers: one counts the bytes of a text, the
 // other writes them. Each writer walks its records once into a SizeSink,
 // sizes its string, and walks them again, the same walk, into a WriteSink
-// (PutConditionText in condition_text.h).
+// (PutConditionText in condition_text.h). Marks are a Mark (mark.h).
 
 #ifndef VANTREL_SRC_CODEC_TEXT_SINK_H_
 #define VANTREL_SRC_CODEC_TEXT_SINK_H_
@@ -9,8 +9,6 @@
 #include <cstddef>
 #include <cstring>
 #include <string_view>
-
-#include "mark_copy.h"
 
 namespace vantrel {
 namespace codec_internal {
@@ -36,9 +34,9 @@ class SizeSink {
     Add(bytes.size());
     if (bytes.data() == watched_) saw_watched_ = true;
   }
-  template <std::size_t N, char Middle>
-  void PutMark(Mark<N, Middle> /*mark*/) noexcept {
-    Add(N);
+  template <typename M>
+  void PutMark(M /*mark*/) noexcept {
+    Add(M::kSize);
   }
   std::size_t size() const noexcept { return size_; }
   // Whether a field put was the watched string. Two distinct strings never
@@ -60,9 +58,9 @@ class WriteSink {
     if (!bytes.empty()) std::memcpy(dst_, bytes.data(), bytes.size());
     dst_ += bytes.size();
   }
-  template <std::size_t N, char Middle>
-  void PutMark(Mark<N, Middle> mark) noexcept {
-    dst_ = CopyMark(dst_, mark);
+  template <typename M>
+  void PutMark(M mark) noexcept {
+    dst_ = mark.CopyTo(dst_);
   }
   char* end() const noexcept { return dst_; }
 

@@ -8,8 +8,6 @@
 
 #include "vocabulary.h"
 
-#include <array>
-
 namespace vantrel {
 namespace vocabulary {
 
@@ -27,20 +25,7 @@ constexpr std::size_t kListed = 0
 #undef VANTREL_WORD
 static_assert(kListed == kCount, "vocabulary_list.inc must hold kCount words");
 
-// Addresses only: this table is constant-initialised and needs no code at
-// load.
-constexpr std::array<const std::string*, kCount> kByPosition = {{
-#define VANTREL_WORD(group, identifier, text) &group::identifier,
-#include "vocabulary_list.inc"
-#undef VANTREL_WORD
-}};
-
 }  // namespace
-
-const std::string* ByPosition(std::size_t position) noexcept {
-  if (position == 0 || position > kCount) return nullptr;
-  return kByPosition[position - 1];
-}
 
 }  // namespace vocabulary
 }  // namespace vantrel

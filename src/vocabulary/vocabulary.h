@@ -6,42 +6,40 @@
 // order when it is unloaded. Equal texts are distinct objects.
 //
 //   vantrel::vocabulary::delimiters::kNameMark == "--#--"
-//   vantrel::vocabulary::ByPosition(24) == &delimiters::kNameMark
 //   // Both are "--;--", yet two objects:
 //   &delimiters::kItemSeparator != &delimiters::kSemicolonMark2
 //
 // The condition text reads its marks from eight of the delimiters; nothing
-// else in the library reads a constant.
+// else in the library reads a constant. For those eight the text is also a
+// compile-time constant, from the same entry of the list:
+//
+//   delimiters::kNameMarkText == "--#--"   // a constexpr std::string_view
 
 #ifndef VANTREL_SRC_VOCABULARY_VOCABULARY_H_
 #define VANTREL_SRC_VOCABULARY_VOCABULARY_H_
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace vantrel {
 namespace vocabulary {
 
-// Each constant, and, as compile-time constants taken from the same
-// literal, the length of its text and the byte in its middle, at index
-// length / 2 ('\0' for the empty text):
-//
-//   delimiters::kNameMarkLength == 5
-//   delimiters::kNameMarkMiddle == '#'
-#define VANTREL_WORD(group, identifier, text)                         \
-  namespace group {                                                   \
-  extern const std::string identifier;                                \
-  constexpr std::size_t identifier##Length = sizeof(text) - 1;        \
-  constexpr char identifier##Middle = (text)[(sizeof(text) - 1) / 2]; \
+#define VANTREL_WORD(group, identifier, text) \
+  namespace group {                           \
+  extern const std::string identifier;        \
+  }
+#define VANTREL_MARK(group, identifier, text)                \
+  namespace group {                                          \
+  extern const std::string identifier;                       \
+  inline constexpr std::string_view identifier##Text = text; \
   }
 #include "vocabulary_list.inc"
+#undef VANTREL_MARK
 #undef VANTREL_WORD
 
 // Number of constants.
 constexpr std::size_t kCount = 190;
-
-// The constant at `position`, 1 to kCount; nullptr for any other position.
-const std::string* ByPosition(std::size_t position) noexcept;
 
 }  // namespace vocabulary
 }  // namespace vantrel

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <new>
+#include <string>
 
 #include "vocabulary/vocabulary.h"
 
@@ -61,9 +62,18 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-// The number of constants, so that the vocabulary object is linked in.
+// The number of constants, each named by its address, so that the
+// vocabulary object is linked in.
 extern "C" __declspec(dllexport) std::size_t vantrel_order_probe_count() {
+  const std::string* const words[] = {
+#define VANTREL_WORD(group, identifier, text) \
+  &vantrel::vocabulary::group::identifier,
+#include "vocabulary/vocabulary_list.inc"
+#undef VANTREL_WORD
+  };
   std::size_t count = 0;
-  while (vantrel::vocabulary::ByPosition(count + 1) != nullptr) ++count;
+  for (const std::string* word : words) {
+    if (word != nullptr) ++count;
+  }
   return count;
 }
