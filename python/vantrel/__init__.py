@@ -294,7 +294,7 @@ def _check_members(
         raise ValueError(f"{prefix}{sorted(map(str, extra))[0]}: unknown member")
 
 
-def _field(value: object, path: str) -> Union[str, bytes]:
+def _field(value: object, path: str) -> Any:
     if not isinstance(value, (str, bytes)):
         raise TypeError(f"{path}: expected str or bytes, found {type(value).__name__}")
     return value
@@ -441,7 +441,7 @@ def parse(text: Union[str, bytes], kind: str = "func", partial: bool = False) ->
     >>> vantrel.parse("--#--n--#----{--d--}----{--k--}--")
     Traceback (most recent call last):
     ...
-    vantrel.ParseError: piece 1 (at byte 0) is rejected: its parameter item 1 (at byte 25) has no "==" of its own: "k"
+    vantrel.ParseError: piece 1 (at byte 0) is rejected: its parameter item 1 (at byte 27) has no "==" of its own: "k"
     """
     return _records(_vantrel.parse(text, kind), partial)
 
