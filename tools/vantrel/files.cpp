@@ -205,7 +205,11 @@ std::string FallbackFolder() {
 // Gives the file `fd` the owner (best effort: only root may give a file
 // away) and then the mode of `old`, which chown may have cut.
 bool TakeOwnerAndMode(int fd, const struct stat& old) {
-  if (geteuid() == 0) static_cast<void>(fchown(fd, old.st_uid, old.st_gid));
+  // A failure is ignored on purpose; the test keeps the result used, which
+  // fchown's warn_unused_result asks for under _FORTIFY_SOURCE.
+  if (geteuid() == 0 && fchown(fd, old.st_uid, old.st_gid) != 0) {
+    // Not the owner: the file keeps the one who runs the tool.
+  }
   return fchmod(fd, old.st_mode & 07777U) == 0;
 }
 
