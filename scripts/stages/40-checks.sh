@@ -25,7 +25,7 @@ valgrind --quiet --error-exitcode=1 --leak-check=full \
 # The library's sources and the tool's (its tests are left to the compiler
 # warnings, like the library's). dll_main.cpp needs <windows.h> and is left
 # to the Windows build.
-mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'tools/*.cpp' 'reference/*.cpp' \
+mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'tools/*.cpp' 'reference/*.cpp' 'python/*.cpp' \
   | grep -v -e '^src/codec/dll_main\.cpp$' -e '/tests/')
 echo "checks: ${#sources[@]} sources: ${sources[*]}"
 

@@ -43,6 +43,8 @@ Combination ReadRecordsJson(std::string_view json, ByteMode mode,
 // and "definitions"), or both. The members that the tool's own reports
 // write ("status", "causes", ...) may stand beside them; any other member
 // is an error.
+// A plain record with one helper: its members are its interface.
+// NOLINTBEGIN(misc-non-private-member-variables-in-classes)
 struct RuleLine {
   Report id;                        // null until an id is read
   std::optional<std::string> text;  // the field bytes of "text"
@@ -56,6 +58,7 @@ struct RuleLine {
     return text && (!has_records || (status && *status != "ok"));
   }
 };
+// NOLINTEND(misc-non-private-member-variables-in-classes)
 // Reads `line` into `rule`; on InputError `rule.id` holds the id if it was
 // read before the error.
 void ReadRuleLine(std::string_view line, ByteMode mode, RuleLine& rule);
