@@ -16,8 +16,10 @@
 // take it again to build the results.
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string>
@@ -113,7 +115,6 @@ std::string TypeName(py::handle object) {
 class FieldReader {
  public:
   FieldReader() = default;
-  explicit FieldReader(Strings strings) : strings_(strings), known_(true) {}
 
   Strings strings() const { return strings_; }
 
@@ -123,12 +124,12 @@ class FieldReader {
       throw py::type_error(path + ": expected str or bytes, found " +
                            TypeName(field));
     }
-    const Strings strings = is_bytes ? Strings::kBytes : Strings::kStr;
+    const Strings found = is_bytes ? Strings::kBytes : Strings::kStr;
     if (!known_) {
-      strings_ = strings;
+      strings_ = found;
       known_ = true;
       first_ = path;
-    } else if (strings != strings_) {
+    } else if (found != strings_) {
       throw py::type_error(
           path + ": " + (is_bytes ? "bytes" : "str") + " in a record set of " +
           (is_bytes ? "str" : "bytes") +
@@ -447,15 +448,6 @@ std::size_t MaxCauses(py::handle max_causes) {
   return static_cast<std::size_t>(number);
 }
 
-// The exception a failed conversion raised, taken out of the error
-// indicator; other failures (MemoryError, KeyboardInterrupt) pass on.
-py::object CaughtError(py::error_already_set& error) {
-  if (!error.matches(PyExc_TypeError) && !error.matches(PyExc_ValueError)) {
-    throw;
-  }
-  return error.value();
-}
-
 Input ConvertInput(py::handle item) {
   Input input;
   try {
@@ -468,7 +460,12 @@ Input ConvertInput(py::handle item) {
       input.strings = ReadText(item, input.text);
     }
   } catch (py::error_already_set& error) {
-    input.error = CaughtError(error);
+    // The exception of a bad item, taken out of the error indicator; other
+    // failures (MemoryError, KeyboardInterrupt) pass on.
+    if (!error.matches(PyExc_TypeError) && !error.matches(PyExc_ValueError)) {
+      throw;
+    }
+    input.error = error.value();
   } catch (py::builtin_exception& error) {
     // pybind11's own (type_error, value_error): turned into the Python
     // exception now, while the item is at hand.
@@ -538,7 +535,8 @@ py::list CheckChunk(const py::list& items, py::handle kind_name,
   const std::size_t limit = MaxCauses(max_causes);
   std::vector<Input> inputs;
   inputs.reserve(items.size());
-  for (const py::handle item : items) inputs.push_back(ConvertInput(item));
+  std::transform(items.begin(), items.end(), std::back_inserter(inputs),
+                 [](py::handle item) { return ConvertInput(item); });
   std::vector<CheckOutcome> outcomes(inputs.size());
   {
     const py::gil_scoped_release release;
