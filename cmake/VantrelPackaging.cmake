@@ -90,10 +90,10 @@ and read back.")
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME "python3-vantrel")
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 if(VANTREL_BUILD_PYTHON)
-  set(vantrel_python_next "${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}")
+  set(vantrel_python_this "${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}")
   math(EXPR vantrel_python_after "${Python3_VERSION_MINOR} + 1")
   set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
-    "python3 (>= ${vantrel_python_next}~), python3 (<< ${Python3_VERSION_MAJOR}.${vantrel_python_after})")
+    "python3 (>= ${vantrel_python_this}~), python3 (<< ${Python3_VERSION_MAJOR}.${vantrel_python_after})")
 endif()
 set(CPACK_DEBIAN_PYTHON_DESCRIPTION "${vantrel_deb_about}
 
