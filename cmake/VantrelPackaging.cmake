@@ -18,6 +18,7 @@ set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
 #   libvantrel1     runtime      the shared library
 #   libvantrel-dev  development  header, .so link, CMake package, pkg-config
 #   vantrel         tool         the command-line program
+#   python3-vantrel python       the Python package (VANTREL_BUILD_PYTHON)
 # Each carries /usr/share/doc/<package>/copyright (machine-readable, from
 # LICENSE) and changelog.Debian.gz (from cmake/debian/changelog) when
 # VANTREL_DEBIAN_DOCS is on, as the debian preset has it. Depends on system
@@ -83,6 +84,22 @@ This package contains the vantrel program, which converts definition
 texts to JSON and back and checks whether records survive being written
 and read back.")
 
+# The extension module holds the codec and the rules itself (linked
+# statically): it needs the C++ runtime, which dpkg-shlibdeps finds, and the
+# Python it was built for.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME "python3-vantrel")
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+if(VANTREL_BUILD_PYTHON)
+  set(vantrel_python_this "${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}")
+  math(EXPR vantrel_python_after "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+    "python3 (>= ${vantrel_python_this}~), python3 (<< ${Python3_VERSION_MAJOR}.${vantrel_python_after})")
+endif()
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION "${vantrel_deb_about}
+
+This package contains the Python 3 package vantrel: parse, format and
+check rule texts as Python records, with the checks of the vantrel tool.")
+
 if(VANTREL_DEBIAN_DOCS)
   # The copyright file: LICENSE in the machine-readable format, its text
   # indented by one space and its blank lines written as " .".
@@ -122,6 +139,9 @@ if(VANTREL_DEBIAN_DOCS)
   set(vantrel_deb_components runtime development)
   if(VANTREL_BUILD_TOOLS)
     list(APPEND vantrel_deb_components tool)
+  endif()
+  if(VANTREL_BUILD_PYTHON)
+    list(APPEND vantrel_deb_components python)
   endif()
   foreach(component IN LISTS vantrel_deb_components)
     string(TOUPPER "${component}" upper)

@@ -12,6 +12,8 @@ packages=(
   libbenchmark-dev python3 python3-yaml
   dpkg-dev file lintian clang-format-14
   clang-14 clang-tools-14 lld-16 llvm-14 libwine-dev
+  pybind11-dev python3-pybind11 python3-dev python3-pytest python3-hypothesis
+  mypy python3-build python3-venv python3-setuptools
 )
 
 missing=()

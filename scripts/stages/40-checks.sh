@@ -26,7 +26,7 @@ valgrind --quiet --error-exitcode=1 --leak-check=full \
 # warnings, like the library's). dll_main.cpp needs <windows.h>, and
 # src/windows/ holds what only the Microsoft toolchain compiles (its
 # runtime's macros): both are left to the Windows builds.
-mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'tools/*.cpp' 'reference/*.cpp' \
+mapfile -t sources < <(git ls-files -- 'src/*.cpp' 'tools/*.cpp' 'reference/*.cpp' 'python/*.cpp' \
   | grep -v -e '^src/codec/dll_main\.cpp$' -e '^src/windows/' -e '/tests/')
 echo "checks: ${#sources[@]} sources: ${sources[*]}"
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Debian packages: the debian workflow (release build for /usr, then
-# cpack -G DEB) makes libvantrel1, libvantrel-dev and vantrel; lintian must
+# cpack -G DEB) makes libvantrel1, libvantrel-dev, vantrel and
+# python3-vantrel; lintian must
 # find no error and no warning that cmake/debian/*.lintian-overrides does
 # not explain. The packages are then installed into this machine with
 # dpkg -i, a separate project is built against the installed
@@ -12,7 +13,7 @@ root="$PWD"
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-packages=(vantrel libvantrel-dev libvantrel1)
+packages=(python3-vantrel vantrel libvantrel-dev libvantrel1)
 for package in "${packages[@]}"; do
   if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
     echo "debian: $package is installed already; remove it first" >&2
@@ -32,8 +33,8 @@ rm -rf build/debian/packages
 cmake --workflow --preset debian --fresh
 unset CXXFLAGS LDFLAGS
 mapfile -t debs < <(ls build/debian/packages/*.deb)
-if [ "${#debs[@]}" -ne 3 ]; then
-  echo "debian: expected 3 packages, found ${#debs[@]}: ${debs[*]}" >&2
+if [ "${#debs[@]}" -ne 4 ]; then
+  echo "debian: expected 4 packages, found ${#debs[@]}: ${debs[*]}" >&2
   exit 1
 fi
 for deb in "${debs[@]}"; do
@@ -56,6 +57,8 @@ expect libvantrel-dev "libvantrel1 (= $version)"
 expect vantrel "libvantrel1 (= $version)"
 expect vantrel "libstdc++6"
 expect libvantrel1 "libc6"
+expect python3-vantrel "libstdc++6"
+expect python3-vantrel "python3 (>= "
 
 echo "debian: lintian"
 # --fail-on warning: a new warning fails the stage until it is fixed or
@@ -86,10 +89,21 @@ grep -q "Usage:" <<<"$help" || { echo "debian: vantrel --help: $help" >&2; exit 
 # Its manual page, compressed as Debian's policy asks.
 gzip -t /usr/share/man/man1/vantrel.1.gz
 
+# The installed Python package, by Debian's interpreter from dist-packages
+# (run from / so that no source tree is on the path).
+(cd / && /usr/bin/python3 -c '
+import sys, vantrel
+assert vantrel.__file__.startswith("/usr/lib/python3/dist-packages/"), vantrel.__file__
+text = open(sys.argv[1]).read().rstrip("\n")
+assert vantrel.format(vantrel.parse(text)) == text and vantrel.check(text).ok
+print("debian: python3-vantrel", vantrel.__version__, "from", vantrel.__file__)
+' "$root/examples/average_response_time.txt")
+
 echo "debian: purge"
 $sudo dpkg --purge "${packages[@]}"
 trap - EXIT
 for path in /usr/include/vantrel /usr/bin/vantrel /usr/share/doc/libvantrel1 \
+            /usr/lib/python3/dist-packages/vantrel \
             /usr/share/man/man1/vantrel.1.gz; do
   if [ -e "$path" ]; then
     echo "debian: $path is left after the purge" >&2

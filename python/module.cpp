@@ -1,0 +1,610 @@
+// vantrel._vantrel: the Python package's extension module.
+//
+// It converts between Python objects and the library's records and leaves
+// every verdict to the rules library: the parse is the library's own, a
+// check is rules::CheckText or rules::CheckRecords with the reports the
+// command-line tool prints. The record classes are plain Python classes of
+// the package (vantrel/__init__.py), which hands them over at import; the
+// module fills their instances directly, without running their __init__.
+//
+// Field bytes: a record set is either all str or all bytes. str fields are
+// UTF-8 with surrogateescape both ways, so that every byte string survives
+// bytes -> str -> bytes.
+//
+// The batch functions take a chunk of inputs: they convert it with the GIL
+// held, release the GIL while the library works on the whole chunk, and
+// take it again to build the results.
+#include <pybind11/pybind11.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "library.h"
+#include "records_check.h"
+#include "records_json.h"
+#include "reports.h"
+#include "text.h"
+#include "text_check.h"
+
+namespace py = pybind11;
+
+namespace vantrel {
+namespace python {
+namespace {
+
+using rules::Combination;
+using rules::Kind;
+using rules::Report;
+using rules::Status;
+
+// Texts above this size are parsed and written with the GIL released, so
+// that another thread runs meanwhile; below it the release costs more than
+// it gives.
+constexpr std::size_t kReleaseAbove = std::size_t{64} * 1024;
+
+// Whether a record set's fields are str or bytes.
+enum class Strings { kStr, kBytes };
+
+// The package's classes and the interned attribute names. Handles, not
+// objects: they are set once at import and keep their references for the
+// life of the process, so that nothing is released after the interpreter.
+struct Classes {
+  py::handle definitions, definition, param, check_result;
+  py::handle a_definitions, a_combination, a_rejection, a_name, a_detail,
+      a_params, a_key, a_values, a_status, a_report, a_lines;
+};
+Classes classes;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
+
+py::handle Keep(py::handle object) { return object.inc_ref(); }
+py::handle Name(const char* name) {
+  return py::str(name).release();  // interned once, kept
+}
+
+void Register(py::handle definitions, py::handle definition, py::handle param,
+              py::handle check_result) {
+  classes.definitions = Keep(definitions);
+  classes.definition = Keep(definition);
+  classes.param = Keep(param);
+  classes.check_result = Keep(check_result);
+  classes.a_definitions = Name("definitions");
+  classes.a_combination = Name("combination");
+  classes.a_rejection = Name("rejection");
+  classes.a_name = Name("name");
+  classes.a_detail = Name("detail");
+  classes.a_params = Name("params");
+  classes.a_key = Name("key");
+  classes.a_values = Name("values");
+  classes.a_status = Name("status");
+  classes.a_report = Name("report");
+  classes.a_lines = Name("lines");
+}
+
+void CheckRegistered() {
+  if (!classes.definitions) {
+    throw std::logic_error(
+        "vantrel._vantrel is used through the vantrel package");
+  }
+}
+
+Kind KindOf(py::handle kind) {
+  if (py::isinstance<py::str>(kind)) {
+    const auto name = kind.cast<std::string>();
+    if (name == "func") return Kind::Func;
+    if (name == "filter") return Kind::Filter;
+  }
+  throw py::value_error(R"(kind: expected "func" or "filter", found )" +
+                        py::repr(kind).cast<std::string>());
+}
+
+std::string TypeName(py::handle object) {
+  return py::str(py::type::handle_of(object).attr("__name__"))
+      .cast<std::string>();
+}
+
+// --- Python to bytes --------------------------------------------------------
+
+// Reads the str or bytes fields of one record set, all of one kind.
+class FieldReader {
+ public:
+  FieldReader() = default;
+
+  Strings strings() const { return strings_; }
+
+  void Read(py::handle field, const std::string& path, std::string& out) {
+    const bool is_bytes = PyBytes_Check(field.ptr()) != 0;
+    if (!is_bytes && PyUnicode_Check(field.ptr()) == 0) {
+      throw py::type_error(path + ": expected str or bytes, found " +
+                           TypeName(field));
+    }
+    const Strings found = is_bytes ? Strings::kBytes : Strings::kStr;
+    if (!known_) {
+      strings_ = found;
+      known_ = true;
+      first_ = path;
+    } else if (found != strings_) {
+      throw py::type_error(
+          path + ": " + (is_bytes ? "bytes" : "str") + " in a record set of " +
+          (is_bytes ? "str" : "bytes") +
+          (first_.empty()
+               ? std::string()
+               : " (" + first_ + " is " + (is_bytes ? "str" : "bytes") + ")") +
+          ": a record set is all str or all bytes");
+    }
+    if (is_bytes) {
+      char* data = nullptr;
+      Py_ssize_t size = 0;
+      PyBytes_AsStringAndSize(field.ptr(), &data, &size);
+      out.assign(data, static_cast<std::size_t>(size));
+      return;
+    }
+    Py_ssize_t size = 0;
+    if (const char* data = PyUnicode_AsUTF8AndSize(field.ptr(), &size)) {
+      out.assign(data, static_cast<std::size_t>(size));
+      return;
+    }
+    // Not UTF-8 as it is: the bytes it came from, escaped as surrogates.
+    PyErr_Clear();
+    PyObject* encoded =
+        PyUnicode_AsEncodedString(field.ptr(), "utf-8", "surrogateescape");
+    if (encoded == nullptr) {
+      PyErr_Clear();
+      throw py::value_error(path +
+                            ": a str with a surrogate that stands for no byte "
+                            "(only U+DC80 to U+DCFF do)");
+    }
+    const auto bytes = py::reinterpret_steal<py::bytes>(encoded);
+    out = static_cast<std::string>(bytes);
+  }
+
+ private:
+  Strings strings_ = Strings::kStr;
+  bool known_ = false;
+  std::string first_;
+};
+
+// A list or tuple, as a sequence of borrowed items; TypeError otherwise.
+py::sequence ListOf(py::handle object, const std::string& path,
+                    const char* what) {
+  if (!py::isinstance<py::list>(object) && !py::isinstance<py::tuple>(object)) {
+    throw py::type_error(path + ": expected a list of " + what + ", found " +
+                         TypeName(object));
+  }
+  return py::reinterpret_borrow<py::sequence>(object);
+}
+
+void Expect(py::handle object, py::handle cls, const std::string& path) {
+  if (!py::isinstance(object, cls)) {
+    throw py::type_error(path + ": expected " +
+                         py::str(cls.attr("__name__")).cast<std::string>() +
+                         ", found " + TypeName(object));
+  }
+}
+
+Combination CombinationOf(py::handle value) {
+  if (value.is_none()) return std::nullopt;
+  if (PyBool_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) == 0) {
+    throw py::type_error("combination: expected 0, 1 or None, found " +
+                         TypeName(value));
+  }
+  int overflow = 0;
+  const long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+  if (overflow != 0 || (number != 0 && number != 1)) {
+    throw py::value_error(
+        "combination: expected 0 (\"@@OR@@\"), 1 (\"@@AND@@\") or None (no "
+        "joiner), found " +
+        py::repr(value).cast<std::string>());
+  }
+  return static_cast<std::uint32_t>(number);
+}
+
+// The records of an AlertDefinitions into `target` (empty); gives their
+// combination.
+Combination ReadRecords(py::handle defs, FieldReader& fields,
+                        AlertDefinitions& target) {
+  Expect(defs, classes.definitions, "records");
+  const Combination combination =
+      CombinationOf(defs.attr(classes.a_combination));
+  const py::sequence records = ListOf(defs.attr(classes.a_definitions),
+                                      "definitions", "AlertDefinition");
+  std::size_t r = 0;
+  for (const py::handle record : records) {
+    const std::string path = rules::RecordPath(r);
+    Expect(record, classes.definition, path);
+    AlertDefinition& out = target.definitions.emplace_back();
+    fields.Read(record.attr(classes.a_name), path + ".name", out.name);
+    fields.Read(record.attr(classes.a_detail), path + ".detail", out.detail);
+    const py::sequence params = ListOf(record.attr(classes.a_params),
+                                       path + ".params", "DefinitionParam");
+    std::size_t p = 0;
+    for (const py::handle param : params) {
+      const std::string param_path = rules::ParamPath(r, p);
+      Expect(param, classes.param, param_path);
+      DefinitionParam& param_out = out.params.emplace_back();
+      fields.Read(param.attr(classes.a_key), param_path + ".key",
+                  param_out.key);
+      const py::sequence values = ListOf(
+          param.attr(classes.a_values), param_path + ".values", "str or bytes");
+      std::size_t v = 0;
+      for (const py::handle value : values) {
+        fields.Read(value, rules::ValuePath(r, p, v),
+                    param_out.values.emplace_back());
+        ++v;
+      }
+      ++p;
+    }
+    ++r;
+  }
+  return combination;
+}
+
+// A text argument: its bytes and whether it was str or bytes.
+Strings ReadText(py::handle text, std::string& out) {
+  if (PyBytes_Check(text.ptr()) == 0 && PyUnicode_Check(text.ptr()) == 0) {
+    throw py::type_error("text: expected str or bytes, found " +
+                         TypeName(text));
+  }
+  FieldReader fields;
+  fields.Read(text, "text", out);
+  return fields.strings();
+}
+
+// --- bytes to Python --------------------------------------------------------
+
+py::object Field(const std::string& bytes, Strings strings) {
+  const auto size = static_cast<Py_ssize_t>(bytes.size());
+  PyObject* field =
+      strings == Strings::kBytes
+          ? PyBytes_FromStringAndSize(bytes.data(), size)
+          : PyUnicode_DecodeUTF8(bytes.data(), size, "surrogateescape");
+  if (field == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(field);
+}
+
+// An instance of one of the package's classes, its __init__ not run: the
+// caller sets every attribute.
+py::object Instance(py::handle cls) {
+  // A class object is a PyTypeObject.
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
+  auto* type = reinterpret_cast<PyTypeObject*>(cls.ptr());
+  const py::tuple no_arguments;
+  PyObject* object = type->tp_new(type, no_arguments.ptr(), nullptr);
+  if (object == nullptr) throw py::error_already_set();
+  return py::reinterpret_steal<py::object>(object);
+}
+
+void Set(py::handle object, py::handle name, py::handle value) {
+  if (PyObject_SetAttr(object.ptr(), name.ptr(), value.ptr()) != 0) {
+    throw py::error_already_set();
+  }
+}
+
+template <typename Container, typename Convert>
+py::list ListFrom(const Container& items, Convert convert) {
+  py::list list(items.size());
+  Py_ssize_t i = 0;
+  for (const auto& item : items) {
+    PyList_SET_ITEM(list.ptr(), i++, convert(item).release().ptr());
+  }
+  return list;
+}
+
+py::object CombinationObject(const Combination& combination) {
+  if (!combination) return py::none();
+  return py::int_(*combination);
+}
+
+py::object Records(const AlertDefinitions& defs, const Combination& combination,
+                   Strings strings) {
+  py::object out = Instance(classes.definitions);
+  Set(out, classes.a_definitions,
+      ListFrom(defs.definitions, [&](const AlertDefinition& record) {
+        py::object item = Instance(classes.definition);
+        Set(item, classes.a_name, Field(record.name, strings));
+        Set(item, classes.a_detail, Field(record.detail, strings));
+        Set(item, classes.a_params,
+            ListFrom(record.params, [&](const DefinitionParam& param) {
+              py::object p = Instance(classes.param);
+              Set(p, classes.a_key, Field(param.key, strings));
+              Set(p, classes.a_values,
+                  ListFrom(param.values, [&](const std::string& value) {
+                    return Field(value, strings);
+                  }));
+              return p;
+            }));
+        return item;
+      }));
+  Set(out, classes.a_combination, CombinationObject(combination));
+  Set(out, classes.a_rejection, py::none());
+  return out;
+}
+
+// A report (UTF-8 strings, numbers, arrays, objects) as Python objects.
+py::object FromReport(const Report& report) {
+  switch (report.type()) {
+    case Report::value_t::object: {
+      py::dict dict;
+      for (const auto& [key, value] : report.items()) {
+        dict[py::str(key)] = FromReport(value);
+      }
+      return std::move(dict);
+    }
+    case Report::value_t::array:
+      return ListFrom(report,
+                      [](const Report& item) { return FromReport(item); });
+    case Report::value_t::string:
+      return py::str(report.get_ref<const std::string&>());
+    case Report::value_t::boolean:
+      return py::bool_(report.get<bool>());
+    case Report::value_t::number_unsigned:
+      return py::int_(report.get<std::uint64_t>());
+    case Report::value_t::number_integer:
+      return py::int_(report.get<std::int64_t>());
+    case Report::value_t::number_float:
+      return py::float_(report.get<double>());
+    default:
+      return py::none();
+  }
+}
+
+// --- the work, without the GIL ----------------------------------------------
+
+// One input of a check or a parse, converted.
+struct Input {
+  bool is_text = true;
+  Strings strings = Strings::kStr;
+  std::string text;
+  AlertDefinitions defs{};
+  Combination combination;
+  py::object error;  // the conversion failed: the exception to raise
+};
+
+// What a check found, as the tool reports it. (The check finds that its
+// implicit move may throw: nlohmann's move constructor is noexcept, and what
+// it calls is an assertion of its invariant.)
+// NOLINTNEXTLINE(bugprone-exception-escape)
+struct CheckOutcome {
+  Status status = Status::kOk;
+  Report report;
+  std::string lines;
+};
+
+CheckOutcome RunCheck(Kind kind, Input& input, std::size_t max_causes) {
+  CheckOutcome out;
+  if (input.is_text) {
+    const rules::TextCheck check =
+        rules::CheckText(kind, input.text, max_causes);
+    out.status = check.status;
+    out.report = rules::TextReport(check, input.text, rules::ByteMode::Utf8,
+                                   Report::object());
+    out.lines = rules::TextReportLines(check, input.text);
+  } else {
+    const std::size_t records = input.defs.definitions.size();
+    const rules::RecordsCheck check =
+        rules::CheckRecords(kind, input.defs, input.combination, max_causes);
+    out.status = check.status;
+    out.report =
+        rules::RecordsReport(check, rules::ByteMode::Utf8, Report::object());
+    out.lines = rules::RecordsReportLines(check, records);
+  }
+  return out;
+}
+
+py::object CheckResult(CheckOutcome& outcome) {
+  py::object result = Instance(classes.check_result);
+  Set(result, classes.a_status, py::str(rules::StatusName(outcome.status)));
+  Set(result, classes.a_report, FromReport(outcome.report));
+  Set(result, classes.a_lines, py::str(outcome.lines));
+  return result;
+}
+
+// What a parse read, and where it stopped.
+struct ParseOutcome {
+  AlertDefinitions defs{};
+  Combination combination;
+  bool rejected = false;
+  rules::Rejection rejection;
+  std::string message;
+};
+
+void RunParse(Kind kind, const std::string& text, ParseOutcome& out) {
+  out.rejected = !rules::ParseText(kind, text, out.defs, out.combination);
+  if (!out.rejected) return;
+  // Only a rejected text pays for the located reader, which says where.
+  const rules::TextCheck check = rules::CheckText(kind, text, 0);
+  out.rejection = check.rejection;
+  out.message = rules::Describe(check.rejection, text);
+}
+
+// (records, None) or (records, (piece, offset, message)).
+py::tuple ParseResult(const ParseOutcome& outcome, Strings strings) {
+  py::object records = Records(outcome.defs, outcome.combination, strings);
+  if (!outcome.rejected) return py::make_tuple(std::move(records), py::none());
+  return py::make_tuple(
+      std::move(records),
+      py::make_tuple(outcome.rejection.piece, outcome.rejection.offset,
+                     outcome.message));
+}
+
+std::size_t MaxCauses(py::handle max_causes) {
+  if (PyBool_Check(max_causes.ptr()) != 0 ||
+      PyLong_Check(max_causes.ptr()) == 0) {
+    throw py::type_error("max_causes: expected an int, found " +
+                         TypeName(max_causes));
+  }
+  const long long number = PyLong_AsLongLong(max_causes.ptr());
+  if (number < 0) {
+    PyErr_Clear();
+    throw py::value_error("max_causes: expected 0 or more, found " +
+                          py::repr(max_causes).cast<std::string>());
+  }
+  return static_cast<std::size_t>(number);
+}
+
+Input ConvertInput(py::handle item) {
+  Input input;
+  try {
+    if (py::isinstance(item, classes.definitions)) {
+      input.is_text = false;
+      FieldReader fields;
+      input.combination = ReadRecords(item, fields, input.defs);
+      input.strings = fields.strings();
+    } else {
+      input.strings = ReadText(item, input.text);
+    }
+  } catch (py::error_already_set& error) {
+    // The exception of a bad item, taken out of the error indicator; other
+    // failures (MemoryError, KeyboardInterrupt) pass on.
+    if (!error.matches(PyExc_TypeError) && !error.matches(PyExc_ValueError)) {
+      throw;
+    }
+    input.error = error.value();
+  } catch (py::builtin_exception& error) {
+    // pybind11's own (type_error, value_error): turned into the Python
+    // exception now, while the item is at hand.
+    error.set_error();
+    py::error_already_set raised;
+    input.error = raised.value();
+  }
+  return input;
+}
+
+// --- the module's functions -------------------------------------------------
+
+py::tuple Parse(py::handle text, py::handle kind_name) {
+  CheckRegistered();
+  const Kind kind = KindOf(kind_name);
+  std::string bytes;
+  const Strings strings = ReadText(text, bytes);
+  ParseOutcome outcome;
+  if (bytes.size() > kReleaseAbove) {
+    const py::gil_scoped_release release;
+    RunParse(kind, bytes, outcome);
+  } else {
+    RunParse(kind, bytes, outcome);
+  }
+  return ParseResult(outcome, strings);
+}
+
+py::object Format(py::handle defs, py::handle kind_name) {
+  CheckRegistered();
+  const Kind kind = KindOf(kind_name);
+  FieldReader fields;
+  AlertDefinitions records{};
+  const Combination combination = ReadRecords(defs, fields, records);
+  std::string text;
+  {
+    const py::gil_scoped_release release;
+    rules::WriteRecords(kind, text, records, combination);
+  }
+  return Field(text, fields.strings());
+}
+
+py::object Check(py::handle item, py::handle kind_name, py::handle max_causes) {
+  CheckRegistered();
+  const Kind kind = KindOf(kind_name);
+  const std::size_t limit = MaxCauses(max_causes);
+  Input input;
+  if (py::isinstance(item, classes.definitions)) {
+    input.is_text = false;
+    FieldReader fields;
+    input.combination = ReadRecords(item, fields, input.defs);
+  } else {
+    ReadText(item, input.text);
+  }
+  CheckOutcome outcome;
+  {
+    const py::gil_scoped_release release;
+    outcome = RunCheck(kind, input, limit);
+  }
+  return CheckResult(outcome);
+}
+
+// One chunk of check_many: a result or the exception of a bad item, each.
+py::list CheckChunk(const py::list& items, py::handle kind_name,
+                    py::handle max_causes) {
+  CheckRegistered();
+  const Kind kind = KindOf(kind_name);
+  const std::size_t limit = MaxCauses(max_causes);
+  std::vector<Input> inputs;
+  inputs.reserve(items.size());
+  std::transform(items.begin(), items.end(), std::back_inserter(inputs),
+                 [](py::handle item) { return ConvertInput(item); });
+  std::vector<CheckOutcome> outcomes(inputs.size());
+  {
+    const py::gil_scoped_release release;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      if (!inputs[i].error) outcomes[i] = RunCheck(kind, inputs[i], limit);
+    }
+  }
+  py::list results(inputs.size());
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    py::object result =
+        inputs[i].error ? inputs[i].error : CheckResult(outcomes[i]);
+    PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
+                    result.release().ptr());
+  }
+  return results;
+}
+
+// One chunk of parse_many: as Parse for each text, or the exception of a
+// bad item.
+py::list ParseChunk(const py::list& items, py::handle kind_name) {
+  CheckRegistered();
+  const Kind kind = KindOf(kind_name);
+  std::vector<Input> inputs;
+  inputs.reserve(items.size());
+  for (const py::handle item : items) {
+    Input input;
+    try {
+      input.strings = ReadText(item, input.text);
+    } catch (py::builtin_exception& error) {
+      error.set_error();
+      py::error_already_set raised;
+      input.error = raised.value();
+    }
+    inputs.push_back(std::move(input));
+  }
+  std::vector<ParseOutcome> outcomes(inputs.size());
+  {
+    const py::gil_scoped_release release;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      if (!inputs[i].error) RunParse(kind, inputs[i].text, outcomes[i]);
+    }
+  }
+  py::list results(inputs.size());
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    py::object result = inputs[i].error
+                            ? inputs[i].error
+                            : ParseResult(outcomes[i], inputs[i].strings);
+    PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
+                    result.release().ptr());
+  }
+  return results;
+}
+
+}  // namespace
+}  // namespace python
+}  // namespace vantrel
+
+PYBIND11_MODULE(_vantrel, module) {
+  namespace vp = vantrel::python;
+  module.doc() = "The extension module of the vantrel package; use vantrel.";
+  module.attr("__version__") = VANTREL_VERSION;
+  module.attr("DEFAULT_MAX_CAUSES") = vantrel::rules::kDefaultMaxCauses;
+  module.def("_register", &vp::Register);
+  module.def("parse", &vp::Parse, py::arg("text"), py::arg("kind"));
+  module.def("format", &vp::Format, py::arg("defs"), py::arg("kind"));
+  module.def("check", &vp::Check, py::arg("item"), py::arg("kind"),
+             py::arg("max_causes"));
+  module.def("check_chunk", &vp::CheckChunk, py::arg("items"), py::arg("kind"),
+             py::arg("max_causes"));
+  module.def("parse_chunk", &vp::ParseChunk, py::arg("items"), py::arg("kind"));
+}
