@@ -14,6 +14,22 @@ set(VANTREL_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/Vantrel"
 set(VANTREL_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
   CACHE STRING "Where to install vantrel.pc")
 
+# The Debug configuration's sub-build (VantrelWindows.cmake) installs its
+# files into the same prefix first, component by component; the files both
+# builds have (header, package files, licences) are then this build's.
+if(TARGET vantrel_debug_configuration)
+  foreach(component runtime development)
+    install(CODE "
+      execute_process(COMMAND \"${CMAKE_COMMAND}\" --install
+          \"${VANTREL_DEBUG_BUILD_DIR}\" --config Debug
+          --prefix \"\${CMAKE_INSTALL_PREFIX}\" --component ${component}
+        RESULT_VARIABLE vantrel_debug_status)
+      if(NOT vantrel_debug_status EQUAL 0)
+        message(FATAL_ERROR \"installing the Debug configuration failed\")
+      endif()" COMPONENT ${component})
+  endforeach()
+endif()
+
 install(TARGETS vantrel
   EXPORT VantrelTargets
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime

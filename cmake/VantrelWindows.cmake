@@ -59,3 +59,58 @@ add_custom_command(TARGET vantrel POST_BUILD
 # VANTREL_STATIC that reference the check: they get the object itself.
 target_sources(vantrel_objects INTERFACE
   $<TARGET_OBJECTS:vantrel_runtime_check>)
+
+# --- The Debug configuration -------------------------------------------------
+# A Visual C++ project builds Debug by default, and a Debug host needs
+# VantrelD.dll. A single-configuration build of another configuration builds
+# the library's Debug configuration too, as a sub-build of the library alone
+# (no tests, examples or tool: the debug runtime is not in Wine, so nothing
+# Debug runs here) in <build>/debug-configuration, with the same toolchain,
+# and installs it with its own files into the same prefix (and so into the
+# release archive). A multi-configuration build (CMAKE_CONFIGURATION_TYPES)
+# builds Debug itself.
+get_property(vantrel_multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+set(vantrel_debug_default OFF)
+if(VANTREL_TOP_LEVEL AND VANTREL_INSTALL AND NOT vantrel_multi_config
+   AND NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+  set(vantrel_debug_default ON)
+endif()
+option(VANTREL_DEBUG_CONFIGURATION
+  "Build and install the Debug configuration (VantrelD.dll) beside this one"
+  ${vantrel_debug_default})
+if(VANTREL_DEBUG_CONFIGURATION)
+  if(vantrel_multi_config OR CMAKE_BUILD_TYPE STREQUAL "Debug")
+    message(FATAL_ERROR "VANTREL_DEBUG_CONFIGURATION is for a single-"
+      "configuration build of a release configuration: this build "
+      "(${CMAKE_GENERATOR}, '${CMAKE_BUILD_TYPE}') builds Debug itself")
+  endif()
+  include(ExternalProject)
+  set(VANTREL_DEBUG_BUILD_DIR "${PROJECT_BINARY_DIR}/debug-configuration")
+  set(vantrel_debug_args
+    -DCMAKE_BUILD_TYPE=Debug
+    -DVANTREL_DEBUG_CONFIGURATION=OFF
+    -DVANTREL_WERROR=${VANTREL_WERROR}
+    -DVANTREL_BUILD_TESTS=OFF -DVANTREL_BUILD_EXAMPLES=OFF
+    -DVANTREL_BUILD_TOOLS=OFF -DVANTREL_BUILD_PYTHON=OFF
+    "-DCMAKE_CXX_COMPILER=${CMAKE_CXX_COMPILER}")
+  # What decides the files and their places is the same in both builds.
+  foreach(var CMAKE_TOOLCHAIN_FILE CMAKE_CXX_COMPILER_LAUNCHER
+          CMAKE_C_COMPILER_LAUNCHER CMAKE_INSTALL_BINDIR CMAKE_INSTALL_LIBDIR
+          CMAKE_INSTALL_INCLUDEDIR CMAKE_INSTALL_DOCDIR
+          VANTREL_INSTALL_CMAKEDIR VANTREL_INSTALL_PKGCONFIGDIR
+          VANTREL_BUILD_NUMBER)
+    if(DEFINED ${var} AND NOT "${${var}}" STREQUAL "")
+      list(APPEND vantrel_debug_args "-D${var}=${${var}}")
+    endif()
+  endforeach()
+  # Always built (its own Ninja decides what is out of date); installed by
+  # VantrelInstall.cmake.
+  ExternalProject_Add(vantrel_debug_configuration
+    SOURCE_DIR "${PROJECT_SOURCE_DIR}"
+    BINARY_DIR "${VANTREL_DEBUG_BUILD_DIR}"
+    PREFIX "${PROJECT_BINARY_DIR}/debug-configuration-steps"
+    CMAKE_ARGS ${vantrel_debug_args}
+    BUILD_COMMAND "${CMAKE_COMMAND}" --build "${VANTREL_DEBUG_BUILD_DIR}"
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON)
+endif()
