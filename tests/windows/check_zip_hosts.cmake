@@ -11,6 +11,15 @@
 #   none (CMake's default: Debug) VantrelD.dll    no
 #   Checked (a name of its own)   Vantrel.dll     yes
 #
+# and hosts that the toolchain file must serve as it serves any project:
+#
+#   C++20 (CMAKE_CXX_STANDARD 20)             builds and runs
+#   CMAKE_CXX_FLAGS=/Gv (vectorcall default)  builds and runs: the flags add
+#       to the toolchain's, and the header names the functions' __cdecl
+#   CMAKE_MSVC_RUNTIME_LIBRARY=MultiThreaded  stops at configure, saying why
+#   the package's version file: refuses a 32-bit host (the toolchain's
+#       compiler detection links, so CMAKE_SIZEOF_VOID_P is known)
+#
 # The configuration without CMAKE_BUILD_TYPE is docs/windows.md's host
 # recipe as written. Each host imports the DLL of its own configuration
 # and links its import library; each release host runs with that DLL
@@ -45,6 +54,7 @@ function(check_host name config dll run)
     execute_process(COMMAND "${CMAKE_COMMAND}" --build "${dir}" -v
       RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
   endif()
+  set(build_output "${out}" PARENT_SCOPE)
   if(NOT status EQUAL 0)
     message(SEND_ERROR "${name}: the host did not build:\n${out}")
     set(failed ON PARENT_SCOPE)
@@ -96,6 +106,47 @@ check_host(default - VantrelD.dll OFF)
 check_host(custom Checked Vantrel.dll ON
   "-DCMAKE_CXX_FLAGS_CHECKED=/O2 /Ob2 /DNDEBUG"
   "-DCMAKE_EXE_LINKER_FLAGS_CHECKED=/INCREMENTAL:NO")
+
+check_host(cxx20 Release Vantrel.dll ON -DCMAKE_CXX_STANDARD=20)
+if(NOT build_output MATCHES "-std:c\\+\\+20")
+  message(SEND_ERROR "cxx20: the host was not compiled as C++20:\n${build_output}")
+  set(failed ON)
+endif()
+check_host(vectorcall Release Vantrel.dll ON "-DCMAKE_CXX_FLAGS=/Gv")
+if(NOT build_output MATCHES "--target=x86_64-pc-windows-msvc[^\n]* /Gv ")
+  message(SEND_ERROR "vectorcall: /Gv did not add to the toolchain's flags:\n${build_output}")
+  set(failed ON)
+endif()
+
+execute_process(COMMAND "${CMAKE_COMMAND}" -S "${CONSUMER_DIR}"
+    -B "${WORK_DIR}/static_runtime" -G "${GENERATOR}"
+    "-DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}" "-DCMAKE_PREFIX_PATH=${PREFIX}"
+    -DCMAKE_MSVC_RUNTIME_LIBRARY=MultiThreaded
+  RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(status EQUAL 0 OR NOT out MATCHES "static[ \n]+C\\+\\+[ \n]+runtime")
+  message(SEND_ERROR "static_runtime: configuring did not stop with the "
+    "reason (${status}):\n${out}")
+  set(failed ON)
+else()
+  message(STATUS "static_runtime: stops at configure, as it must")
+endif()
+
+# (CMake's message text is wrapped: any blank may be a line break.)
+# The version file as find_package runs it, for a 64-bit and a 32-bit host.
+foreach(bits 8 4)
+  set(CMAKE_SIZEOF_VOID_P ${bits})
+  set(PACKAGE_FIND_VERSION 1.0)
+  set(PACKAGE_FIND_VERSION_MAJOR 1)
+  set(PACKAGE_VERSION_UNSUITABLE FALSE)
+  include("${PREFIX}/lib/cmake/Vantrel/VantrelConfigVersion.cmake")
+  if(bits EQUAL 8 AND (PACKAGE_VERSION_UNSUITABLE OR NOT PACKAGE_VERSION_COMPATIBLE))
+    message(SEND_ERROR "the package refuses a 64-bit host")
+    set(failed ON)
+  elseif(bits EQUAL 4 AND NOT PACKAGE_VERSION_UNSUITABLE)
+    message(SEND_ERROR "the package accepts a 32-bit host")
+    set(failed ON)
+  endif()
+endforeach()
 
 if(WINE)
   # Stop this prefix's Wine server, which would linger after the runs.
