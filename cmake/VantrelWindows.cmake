@@ -49,6 +49,9 @@ add_library(vantrel_runtime_check OBJECT src/windows/runtime_check.cpp)
 target_compile_features(vantrel_runtime_check PRIVATE cxx_std_17)
 vantrel_set_warnings(vantrel_runtime_check)
 add_dependencies(vantrel vantrel_runtime_check)
+# A changed check relinks the DLL, which rewrites the import library.
+set_property(TARGET vantrel APPEND PROPERTY
+  LINK_DEPENDS $<TARGET_OBJECTS:vantrel_runtime_check>)
 add_custom_command(TARGET vantrel POST_BUILD
   COMMAND "${CMAKE_AR}" /nologo "/out:$<TARGET_LINKER_FILE:vantrel>"
     "$<TARGET_LINKER_FILE:vantrel>" "$<TARGET_OBJECTS:vantrel_runtime_check>"

@@ -17,6 +17,9 @@
 #   CMAKE_CXX_FLAGS=/Gv (vectorcall default)  builds and runs: the flags add
 #       to the toolchain's, and the header names the functions' __cdecl
 #   CMAKE_MSVC_RUNTIME_LIBRARY=MultiThreaded  stops at configure, saying why
+#   an object recording annotate_string 1, as an AddressSanitizer host's
+#       objects do: links (the runtime check compares only the runtime
+#       library and iterator debug level) and runs
 #   the package's version file: refuses a 32-bit host (the toolchain's
 #       compiler detection links, so CMAKE_SIZEOF_VOID_P is known)
 #
@@ -115,6 +118,11 @@ endif()
 check_host(vectorcall Release Vantrel.dll ON "-DCMAKE_CXX_FLAGS=/Gv")
 if(NOT build_output MATCHES "--target=x86_64-pc-windows-msvc[^\n]* /Gv ")
   message(SEND_ERROR "vectorcall: /Gv did not add to the toolchain's flags:\n${build_output}")
+  set(failed ON)
+endif()
+check_host(asan_record Release Vantrel.dll ON -DVANTREL_CONSUMER_ASAN_RECORD=ON)
+if(NOT build_output MATCHES "asan_record\\.cpp")
+  message(SEND_ERROR "asan_record: the record's object was not built:\n${build_output}")
   set(failed ON)
 endif()
 
