@@ -32,7 +32,55 @@ endforeach()
 target_link_options(vantrel PRIVATE
   /DEBUG:FULL /OPT:REF /OPT:NOICF "/PDBALTPATH:%_PDB%" /guard:cf /CETCOMPAT)
 
-# The version resource.
+# Build paths. With clang-cl the objects' debug information and __FILE__
+# (which the Debug STL's checks report) name the sources as /vantrel/...,
+# the STL's as /msvc-stl/... and the build tree as /vantrel-build, not by
+# their places on the build machine. The PDB still holds the compiler's
+# and linker's command lines, with the include and library directories:
+# clang 14 and lld-link 16 have no option to leave them out, and lld-link
+# 16 writes no public (stripped) PDB (it ignores /PDBSTRIPPED).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  set(vantrel_path_maps
+    "${PROJECT_BINARY_DIR}=/vantrel-build" "${PROJECT_SOURCE_DIR}=/vantrel")
+  if(VANTREL_MSVC_STL_ROOT)
+    list(PREPEND vantrel_path_maps "${VANTREL_MSVC_STL_ROOT}=/msvc-stl")
+  endif()
+  foreach(vantrel_target vantrel vantrel_objects)
+    foreach(vantrel_map IN LISTS vantrel_path_maps)
+      target_compile_options(${vantrel_target} PRIVATE
+        "/clang:-ffile-prefix-map=${vantrel_map}")
+    endforeach()
+  endforeach()
+  target_link_options(vantrel PRIVATE "/PDBSOURCEPATH:/vantrel-build")
+endif()
+
+# The version resource. The file version's fourth part is the build
+# number: VANTREL_BUILD_NUMBER (a CMake variable or the environment's, as a
+# CI system counts its builds), else the number of commits in the checkout
+# at configure time, else 0. The product version is the project's.
+if(NOT DEFINED VANTREL_BUILD_NUMBER)
+  set(VANTREL_BUILD_NUMBER "$ENV{VANTREL_BUILD_NUMBER}")
+endif()
+if(VANTREL_BUILD_NUMBER STREQUAL "")
+  find_package(Git QUIET)
+  if(GIT_FOUND)
+    execute_process(COMMAND "${GIT_EXECUTABLE}" rev-list --count HEAD
+      WORKING_DIRECTORY "${PROJECT_SOURCE_DIR}"
+      OUTPUT_VARIABLE VANTREL_BUILD_NUMBER OUTPUT_STRIP_TRAILING_WHITESPACE
+      RESULT_VARIABLE vantrel_git_status ERROR_QUIET)
+    if(NOT vantrel_git_status EQUAL 0)
+      set(VANTREL_BUILD_NUMBER "")
+    endif()
+  endif()
+endif()
+if(VANTREL_BUILD_NUMBER STREQUAL "")
+  set(VANTREL_BUILD_NUMBER 0)
+endif()
+if(NOT VANTREL_BUILD_NUMBER MATCHES "^[0-9]+$" OR VANTREL_BUILD_NUMBER GREATER 65535)
+  message(FATAL_ERROR "VANTREL_BUILD_NUMBER=${VANTREL_BUILD_NUMBER}: the "
+    "fourth part of a Windows file version is a number from 0 to 65535")
+endif()
+set(VANTREL_FILE_VERSION "${PROJECT_VERSION}.${VANTREL_BUILD_NUMBER}")
 set(VANTREL_COMPANY "The Vantrel authors")
 set(VANTREL_COPYRIGHT "Copyright (c) 2026 The Vantrel authors. MIT License.")
 configure_file("${PROJECT_SOURCE_DIR}/cmake/windows/vantrel.rc.in"
@@ -46,15 +94,26 @@ set_property(SOURCE "${PROJECT_BINARY_DIR}/vantrel.rc" APPEND PROPERTY
 # The runtime check: compiled like the DLL's objects, then added to the
 # import library that the linker has just written.
 add_library(vantrel_runtime_check OBJECT src/windows/runtime_check.cpp)
+# It goes into the import library, which hosts link: no debug information,
+# which would name the object's path in the build tree (clang-cl).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  target_compile_options(vantrel_runtime_check PRIVATE /clang:-g0)
+endif()
 target_compile_features(vantrel_runtime_check PRIVATE cxx_std_17)
 vantrel_set_warnings(vantrel_runtime_check)
 add_dependencies(vantrel vantrel_runtime_check)
 # A changed check relinks the DLL, which rewrites the import library.
 set_property(TARGET vantrel APPEND PROPERTY
   LINK_DEPENDS $<TARGET_OBJECTS:vantrel_runtime_check>)
+# The object is copied next to the import library first and added by its
+# bare name, which becomes the member's name (runtime_check.obj, not the
+# object's path in the build tree).
 add_custom_command(TARGET vantrel POST_BUILD
-  COMMAND "${CMAKE_AR}" /nologo "/out:$<TARGET_LINKER_FILE:vantrel>"
-    "$<TARGET_LINKER_FILE:vantrel>" "$<TARGET_OBJECTS:vantrel_runtime_check>"
+  COMMAND "${CMAKE_COMMAND}" -E copy "$<TARGET_OBJECTS:vantrel_runtime_check>"
+    "$<TARGET_LINKER_FILE_DIR:vantrel>/runtime_check.obj"
+  COMMAND "${CMAKE_AR}" /nologo "/out:$<TARGET_LINKER_FILE_NAME:vantrel>"
+    "$<TARGET_LINKER_FILE_NAME:vantrel>" runtime_check.obj
+  WORKING_DIRECTORY "$<TARGET_LINKER_FILE_DIR:vantrel>"
   COMMENT "Adding the runtime check to $<TARGET_LINKER_FILE_NAME:vantrel>"
   VERBATIM)
 # Programs that link the library's objects directly (the unit tests, the
