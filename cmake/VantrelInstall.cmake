@@ -83,13 +83,18 @@ foreach(kind LIBDIR INCLUDEDIR)
     set(VANTREL_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
   endif()
 endforeach()
-get_target_property(VANTREL_PC_LIBNAME vantrel OUTPUT_NAME)
-if(NOT VANTREL_PC_LIBNAME)
-  set(VANTREL_PC_LIBNAME vantrel)
-endif()
+# One file per configuration, named after the configuration's library
+# (CMake's <CONFIG>_POSTFIX): vantrel.pc with -lVantrel, and in the
+# Microsoft-ABI Debug configuration vantreld.pc with -lVantrelD, so that a
+# prefix holding both configurations has a right file for each.
+set(VANTREL_PC_LIBNAME "$<TARGET_LINKER_FILE_BASE_NAME:vantrel>")
+set(vantrel_pc_file
+  "vantrel$<LOWER_CASE:$<TARGET_PROPERTY:vantrel,$<UPPER_CASE:$<CONFIG>>_POSTFIX>>.pc")
 configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel.pc.in"
-  "${PROJECT_BINARY_DIR}/vantrel.pc" @ONLY)
-install(FILES "${PROJECT_BINARY_DIR}/vantrel.pc"
+  "${PROJECT_BINARY_DIR}/vantrel.pc.in" @ONLY)
+file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_file}"
+  INPUT "${PROJECT_BINARY_DIR}/vantrel.pc.in")
+install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_file}"
   DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
   COMPONENT development)
 
