@@ -14,6 +14,22 @@ set(VANTREL_INSTALL_CMAKEDIR "${CMAKE_INSTALL_LIBDIR}/cmake/Vantrel"
 set(VANTREL_INSTALL_PKGCONFIGDIR "${CMAKE_INSTALL_LIBDIR}/pkgconfig"
   CACHE STRING "Where to install vantrel.pc")
 
+# The Debug configuration's sub-build (VantrelWindows.cmake) installs its
+# files into the same prefix first, component by component; the files both
+# builds have (header, package files, licences) are then this build's.
+if(TARGET vantrel_debug_configuration)
+  foreach(component runtime development)
+    install(CODE "
+      execute_process(COMMAND \"${CMAKE_COMMAND}\" --install
+          \"${VANTREL_DEBUG_BUILD_DIR}\" --config Debug
+          --prefix \"\${CMAKE_INSTALL_PREFIX}\" --component ${component}
+        RESULT_VARIABLE vantrel_debug_status)
+      if(NOT vantrel_debug_status EQUAL 0)
+        message(FATAL_ERROR \"installing the Debug configuration failed\")
+      endif()" COMPONENT ${component})
+  endforeach()
+endif()
+
 install(TARGETS vantrel
   EXPORT VantrelTargets
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
@@ -67,13 +83,18 @@ foreach(kind LIBDIR INCLUDEDIR)
     set(VANTREL_PC_${kind} "\${prefix}/${CMAKE_INSTALL_${kind}}")
   endif()
 endforeach()
-get_target_property(VANTREL_PC_LIBNAME vantrel OUTPUT_NAME)
-if(NOT VANTREL_PC_LIBNAME)
-  set(VANTREL_PC_LIBNAME vantrel)
-endif()
+# One file per configuration, named after the configuration's library
+# (CMake's <CONFIG>_POSTFIX): vantrel.pc with -lVantrel, and in the
+# Microsoft-ABI Debug configuration vantreld.pc with -lVantrelD, so that a
+# prefix holding both configurations has a right file for each.
+set(VANTREL_PC_LIBNAME "$<TARGET_LINKER_FILE_BASE_NAME:vantrel>")
+set(vantrel_pc_file
+  "vantrel$<LOWER_CASE:$<TARGET_PROPERTY:vantrel,$<UPPER_CASE:$<CONFIG>>_POSTFIX>>.pc")
 configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel.pc.in"
-  "${PROJECT_BINARY_DIR}/vantrel.pc" @ONLY)
-install(FILES "${PROJECT_BINARY_DIR}/vantrel.pc"
+  "${PROJECT_BINARY_DIR}/vantrel.pc.in" @ONLY)
+file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_file}"
+  INPUT "${PROJECT_BINARY_DIR}/vantrel.pc.in")
+install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_file}"
   DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
   COMPONENT development)
 

@@ -187,6 +187,30 @@ if(WIN32)
       DESTINATION "${CMAKE_INSTALL_DOCDIR}/msvc-stl"
       COMPONENT runtime)
   endif()
+  # The MinGW DLL is linked -static: it contains MinGW-w64's start-up code
+  # and winpthreads (under the expat and BSD licences, which ask for their
+  # notices to go with the binary) besides GCC's runtime (under GCC's
+  # runtime library exception, which asks for nothing). The notices are
+  # those of the MinGW-w64 headers and libraries package that the DLL was
+  # linked with: Debian's copyright file of mingw-w64-x86-64-dev, or the
+  # winpthreads licence of an MSYS2 installation; VANTREL_MINGW_LICENSE
+  # names another.
+  if(MINGW)
+    find_file(VANTREL_MINGW_LICENSE NAMES copyright COPYING
+      PATHS /usr/share/doc/mingw-w64-x86-64-dev
+            /mingw64/share/licenses/winpthreads
+      NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH
+      DOC "The licence of MinGW-w64's winpthreads and start-up code, shipped with the DLL")
+    if(NOT VANTREL_MINGW_LICENSE)
+      message(FATAL_ERROR "The licence of MinGW-w64's winpthreads, which "
+        "the DLL contains, was not found: install mingw-w64-x86-64-dev or "
+        "name the file with -DVANTREL_MINGW_LICENSE=<file>")
+    endif()
+    install(FILES "${VANTREL_MINGW_LICENSE}"
+      DESTINATION "${CMAKE_INSTALL_DOCDIR}/mingw-w64"
+      RENAME copyright
+      COMPONENT runtime)
+  endif()
 endif()
 
 include(CPack)

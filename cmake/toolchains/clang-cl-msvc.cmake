@@ -135,9 +135,11 @@ if(NOT _vantrel_stamp_value STREQUAL _vantrel_key)
 endif()
 
 # --- Flags -------------------------------------------------------------------
-# As *_INIT values, which CMake puts in front of the platform's defaults and
-# of any CMAKE_<LANG>_FLAGS the user gives: setting CMAKE_CXX_FLAGS here
-# would be silently replaced by a user's.
+# As *_INIT values, which CMake puts in front of the platform's defaults
+# when it creates CMAKE_<LANG>_FLAGS. A user's -DCMAKE_<LANG>_FLAGS=...
+# creates the variable before that, and CMake then ignores the _INIT value:
+# the user's flags are then added to these here, below, so that they add to
+# the toolchain's flags as they do with any other compiler.
 #  /X            no INCLUDE environment variable: only these directories
 #  /imsvc        system headers (no warnings from them), searched in order:
 #                the layer's, the STL's, Wine's C runtime and Windows headers
@@ -151,6 +153,13 @@ endforeach()
 string(APPEND _vantrel_flags " -D_USE_STD_VECTOR_ALGORITHMS=0")
 set(CMAKE_C_FLAGS_INIT "${_vantrel_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${_vantrel_flags}")
+foreach(_vantrel_lang C CXX)
+  if(DEFINED CACHE{CMAKE_${_vantrel_lang}_FLAGS}
+     AND NOT "$CACHE{CMAKE_${_vantrel_lang}_FLAGS}" MATCHES "--target=x86_64-pc-windows-msvc")
+    set(CMAKE_${_vantrel_lang}_FLAGS
+      "${_vantrel_flags} $CACHE{CMAKE_${_vantrel_lang}_FLAGS}")
+  endif()
+endforeach()
 set(CMAKE_RC_FLAGS_INIT "/I \"${_vantrel_wine_include}/windows\"")
 
 # The runtime DLLs (/MD), and the debug runtime DLLs (/MDd) in the Debug
@@ -158,7 +167,23 @@ set(CMAKE_RC_FLAGS_INIT "/I \"${_vantrel_wine_include}/windows\"")
 # the DLLs it loads only through the one msvcp140.dll (msvcp140d.dll). The
 # debug runtime is not in Wine: Debug programs build here but run only on
 # Windows with Visual C++ installed.
-set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>DLL")
+# A project or user may choose between the two DLL runtimes (for example
+# MultiThreadedDLL in every configuration); the static runtime (/MT, /MTd:
+# libcmt, libucrt, libvcruntime) is not part of this toolchain, and a host
+# built with it would have a heap of its own, so choosing it stops here.
+if(DEFINED CACHE{CMAKE_MSVC_RUNTIME_LIBRARY})
+  if(NOT "$CACHE{CMAKE_MSVC_RUNTIME_LIBRARY}" MATCHES "DLL>*$")
+    message(FATAL_ERROR "clang-cl-msvc: CMAKE_MSVC_RUNTIME_LIBRARY="
+      "$CACHE{CMAKE_MSVC_RUNTIME_LIBRARY} asks for the static C++ runtime "
+      "(/MT or /MTd), which this toolchain does not have: it links only "
+      "the runtime DLLs (MultiThreadedDLL, /MD, or MultiThreadedDebugDLL, "
+      "/MDd). A program that shares std::string and std::list with "
+      "Vantrel.dll must use them anyway: with /MT it would have a heap of "
+      "its own.")
+  endif()
+else()
+  set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>DLL")
+endif()
 
 # The layer's libraries; no manifest (llvm-mt needs none, Wine reads none).
 set(_vantrel_link_flags "/libpath:\"${_vantrel_runtime}/lib\" /manifest:no")

@@ -133,6 +133,16 @@
 #define VANTREL_API
 #endif
 
+// VANTREL_CALL is the calling convention of the four functions: on Windows
+// __cdecl, the compilers' default, named so that a host compiled with
+// another default (/Gv, /Gz, /Gr) still calls them as the library defines
+// them. The names, arguments and results do not change.
+#if defined(_WIN32)
+#define VANTREL_CALL __cdecl
+#else
+#define VANTREL_CALL
+#endif
+
 // A Visual C++ host must use the DLL built with its own runtime library and
 // iterator debug level: Vantrel.lib (Vantrel.dll, /MD) for a release host,
 // VantrelD.lib (VantrelD.dll, /MDd) for a debug one; std::string and
@@ -182,14 +192,15 @@ struct AlertDefinitions {
 };
 
 // Parse: append the records of a definition text to `target`.
-VANTREL_API bool GetFuncDefinition(const std::string& text,
-                                   AlertDefinitions& target);
-VANTREL_API bool GetFilterDefinition(const std::string& text,
-                                     AlertDefinitions& target);
+VANTREL_API bool VANTREL_CALL GetFuncDefinition(const std::string& text,
+                                                AlertDefinitions& target);
+VANTREL_API bool VANTREL_CALL GetFilterDefinition(const std::string& text,
+                                                  AlertDefinitions& target);
 
 // Write: replace `text` with the definition text of `source`.
-VANTREL_API bool SetFuncDefinition(std::string& text, AlertDefinitions& source);
-VANTREL_API bool SetFilterDefinition(std::string& text,
-                                     AlertDefinitions& source);
+VANTREL_API bool VANTREL_CALL SetFuncDefinition(std::string& text,
+                                                AlertDefinitions& source);
+VANTREL_API bool VANTREL_CALL SetFilterDefinition(std::string& text,
+                                                  AlertDefinitions& source);
 
 #endif  // VANTREL_ALERT_DEFINITIONS_H_

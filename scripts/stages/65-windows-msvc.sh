@@ -5,10 +5,13 @@
 # ucrtbase.dll): unit and host tests, the model comparisons through the
 # DLL (label boundary), the run-time loading test, the table checks (PDB,
 # version resource, hardening, exact imports), the install and a separate
-# consumer project, the Debug DLL (VantrelD.dll: built and table-checked,
-# not run: Wine has no debug runtime), hosts of the wrong runtime
-# configuration failing to link, the Windows workflow file's check, and the
-# ZIP package (left in build/windows-msvc/packages/).
+# consumer project, the Debug DLL (VantrelD.dll, built by the build's
+# Debug sub-build: table-checked, not run: Wine has no debug runtime), hosts
+# of every configuration built against the unpacked ZIP package (the release
+# ones run), hosts of the wrong runtime configuration failing to link, build
+# paths, the Windows workflow file's check, and the ZIP package with both
+# configurations (made by the workflow's package step, left in
+# build/windows-msvc/packages/).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake --workflow --preset windows-msvc --fresh

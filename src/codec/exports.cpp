@@ -4,18 +4,22 @@
 #include "definition_text.h"
 #include "vantrel/alert_definitions.h"
 
-bool GetFuncDefinition(const std::string& text, AlertDefinitions& target) {
+bool VANTREL_CALL GetFuncDefinition(const std::string& text,
+                                    AlertDefinitions& target) {
   return vantrel::ParseDefinitionText(text, target);
 }
 
-bool GetFilterDefinition(const std::string& text, AlertDefinitions& target) {
+bool VANTREL_CALL GetFilterDefinition(const std::string& text,
+                                      AlertDefinitions& target) {
   return vantrel::ParseDefinitionText(text, target);
 }
 
-bool SetFuncDefinition(std::string& text, AlertDefinitions& source) {
+bool VANTREL_CALL SetFuncDefinition(std::string& text,
+                                    AlertDefinitions& source) {
   return vantrel::WriteDefinitionText(text, source);
 }
 
-bool SetFilterDefinition(std::string& text, AlertDefinitions& source) {
+bool VANTREL_CALL SetFilterDefinition(std::string& text,
+                                      AlertDefinitions& source) {
   return vantrel::WriteDefinitionText(text, source);
 }

@@ -9,7 +9,12 @@
 //
 // It is compiled with the same runtime library option as the DLL.
 
-#include <string>  // the standard library's own records of both settings
+// The standard library's own records of both settings, and only of these:
+// <yvals.h>, not <string>, whose "annotate_string" record says whether the
+// object was compiled with AddressSanitizer's container annotations. That
+// is the host's affair (see docs/windows.md): an AddressSanitizer host
+// links against either DLL of its runtime configuration.
+#include <yvals.h>
 
 #define VANTREL_STRINGIZE2(x) #x
 #define VANTREL_STRINGIZE(x) VANTREL_STRINGIZE2(x)

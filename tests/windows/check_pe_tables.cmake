@@ -31,8 +31,10 @@
 #       is shipped needs: the DYNAMIC_BASE, HIGH_ENTROPY_VA, NX_COMPAT and
 #       GUARD_CF characteristics, a load-configuration directory, CET
 #       compatibility, a CodeView entry that names PDB_NAME without a
-#       directory, a version resource whose FileVersion, ProductVersion and
-#       OriginalFilename are VERSION and the DLL's name, and no TLS
+#       directory, a version resource whose ProductVersion and
+#       OriginalFilename are VERSION and the DLL's name, and whose
+#       FileVersion is FILE_VERSION (VERSION and the build number;
+#       -DFILE_VERSION=1.0.0.42, VERSION when not given), and no TLS
 #       directory (the start-up layer has none to offer: a thread_local or
 #       a function-local static with dynamic initialisation would add one).
 
@@ -264,7 +266,10 @@ if(HARDENED)
   file(STRINGS "${FILE}" wide_strings ENCODING UTF-16LE
     REGEX "^[A-Za-z0-9 ._(),-]+$")
   get_filename_component(file_name "${FILE}" NAME)
-  foreach(pair "FileVersion=${VERSION}" "ProductVersion=${VERSION}"
+  if(NOT FILE_VERSION)
+    set(FILE_VERSION "${VERSION}")
+  endif()
+  foreach(pair "FileVersion=${FILE_VERSION}" "ProductVersion=${VERSION}"
                "OriginalFilename=${file_name}")
     string(REPLACE "=" ";" pair "${pair}")
     list(GET pair 0 key)
@@ -283,7 +288,7 @@ if(HARDENED)
       set(failed ON)
     endif()
   endforeach()
-  message(STATUS "${FILE}: hardened, CodeView ${PDB_NAME}, version ${VERSION}")
+  message(STATUS "${FILE}: hardened, CodeView ${PDB_NAME}, version ${VERSION}, file version ${FILE_VERSION}")
 endif()
 
 # --- Export table ---------------------------------------------------------

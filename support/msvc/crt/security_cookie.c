@@ -3,6 +3,11 @@
 #include <stdint.h>
 #include <windows.h>
 
+// The start-up library calls kernel32.dll, and says so, as Microsoft's does:
+// a link that names no libraries of its own (CMake's detection of the
+// compiler's ABI, for one) still resolves the calls.
+#pragma comment(lib, "kernel32.lib")
+
 #define VANTREL_DEFAULT_COOKIE 0x00002B992DDFA232ull
 
 uintptr_t __security_cookie = VANTREL_DEFAULT_COOKIE;

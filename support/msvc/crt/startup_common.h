@@ -7,6 +7,8 @@
 #include <stdlib.h>
 #include <windows.h>
 
+#pragma comment(lib, "kernel32.lib")  // see security_cookie.c
+
 typedef void(__cdecl* _PVFV)(void);
 
 extern "C" {

@@ -27,6 +27,12 @@
 #define _VCRT_ALLOCATOR __declspec(allocator)
 #define _VCRT_JIT_INTRINSIC
 #define _VCRT_ALIGN(x) __declspec(align(x))
+// The attribute that lets Microsoft's compiler evaluate placement new in a
+// constant expression (the STL's C++20 construct_at); clang has no such
+// attribute and needs none.
+#ifndef _MSVC_CONSTEXPR
+#define _MSVC_CONSTEXPR
+#endif
 #define _CRT_ALIGN(x) __declspec(align(x))
 #define _CRT_UNUSED(x) ((void)(x))
 #define _CRT_HYBRIDPATCHABLE
