@@ -10,14 +10,16 @@
 # Windows program and stops it after its last (the vantrel_wine_server
 # fixture, VantrelGoogleTest.cmake).
 #
-# Why one server for the run: a Wine server that has had no program for
-# three seconds exits, and one that is exiting still accepts the connection
-# of the next program and then closes it; that program dies before it runs
-# (`wine client error:0: recvmsg: Connection reset by peer`). A test run has
-# gaps of about that length between its Windows programs (the table checks
-# and the package tests run Linux tools only), so one test in a few runs
-# hit it. A server started with -p (no number) never exits on its own, so no
-# program ever meets one that is going away.
+# Why: Wine starts a prefix's server when the first program needs one, and
+# Debian's wineserver starts it with no persistence (-p0): as soon as the
+# last program has ended, the server shuts down, and a program that starts
+# during the shut-down may be killed or lose its connection before any of
+# its own code runs (`wine client error:0: recvmsg: Connection reset by
+# peer`); the next one starts a new server (about two seconds more). A test
+# run starts one program after another, so now and then one of them was
+# lost. So every program here runs on a server that this script or the
+# fixture started with a persistence: 30 seconds, or until the fixture
+# stops it, which no program meets going away.
 #
 # The prefix lives in the build tree, never in $HOME, and is created once,
 # under a lock, before the first program runs: parallel test runs would
@@ -63,26 +65,44 @@ if [ "$mode" = stop ]; then
   exit 0
 fi
 
-if [ ! -e "$prefix/.vantrel-ready" ] || [ "$mode" = start ]; then
-  mkdir -p "$(dirname "$prefix")"
-  exec 9>"$prefix.lock"
-  flock 9
-  if [ ! -e "$prefix/.vantrel-ready" ]; then
-    "$wine" wineboot --init >/dev/null 2>&1
-    touch "$prefix/.vantrel-ready"
+# start_server PERSISTENCE: unless the prefix has a server already, start
+# one that stays PERSISTENCE seconds after its last program (no number:
+# until it is stopped). It runs on after this script, so it must hold
+# neither the lock nor the standard streams that CTest reads to the end.
+start_server() {
+  local status=0
+  "$wineserver" "-p$1" </dev/null >/dev/null 2>&1 9>&- || status=$?
+  # 2: the prefix has a server already.
+  if [ "$status" -ne 0 ] && [ "$status" -ne 2 ]; then
+    echo "wine-run.sh: wineserver -p$1 stopped with status $status" >&2
+    exit 1
   fi
-  if [ "$mode" = start ]; then
-    # A server left by the initialisation or by test discovery has the
-    # default persistence: replace it by one that stays until stopped.
-    # It runs on after this script, so it must hold neither the lock nor
-    # the standard streams that CTest reads to the end.
-    "$wineserver" -k 2>/dev/null || true
-    "$wineserver" -w
-    "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-
-    exit 0
-  fi
-  flock -u 9
-  exec 9>&-
+}
+
+mkdir -p "$prefix"
+exec 9>"$prefix.lock"
+flock 9
+if [ "$mode" = start ]; then
+  # A server left by test discovery, or by anything else, may be about to
+  # shut down: replace it by one that stays until it is stopped.
+  "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -w
+  start_server ""
+else
+  # Outside a test run (test discovery, a program run by hand) a server
+  # that stays 30 seconds: programs that follow each other within that
+  # time never meet one that is shutting down. (Wine started by Debian's
+  # wrapper would start one with no persistence at all.)
+  start_server 30
+fi
+if [ ! -e "$prefix/.vantrel-ready" ]; then
+  "$wine" wineboot --init >/dev/null 2>&1 9>&-
+  touch "$prefix/.vantrel-ready"
+fi
+flock -u 9
+exec 9>&-
+if [ "$mode" = start ]; then
+  exit 0
 fi
 
 # The streams go to files, not pipes: Wine's own background programs may
