@@ -57,8 +57,11 @@ if(WINE)
   set(wine_prefix "${WORK_DIR}/wineprefix")
   run("${wine_run}" --start-server "${WINE}" "${wine_prefix}")
   execute_process(COMMAND "${wine_run}" "${WINE}" "${wine_prefix}" "${program}"
-    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    RESULT_VARIABLE status OUTPUT_VARIABLE program_output
+    ERROR_VARIABLE program_output)
+  # (run() sets `output`: the program's is kept apart until then.)
   run("${wine_run}" --stop-server "${WINE}" "${wine_prefix}")
+  set(output "${program_output}")
 else()
   execute_process(COMMAND "${program}"
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
