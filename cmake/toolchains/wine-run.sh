@@ -114,4 +114,11 @@ status=0
 "$wine" "$@" >"$out" 2>"$err" || status=$?
 tr -d '\r' <"$out"
 cat "$err" >&2
+# A program that failed without a word (a crash before main, or Wine itself
+# failing, its own messages hidden by WINEDEBUG) is named with its status,
+# so that the test's output says more than nothing.
+if [ "$status" -ne 0 ] && [ ! -s "$out" ] && [ ! -s "$err" ]; then
+  printf 'wine-run.sh: %s stopped with status %d without writing anything\n' \
+    "$1" "$status" >&2
+fi
 exit "$status"
