@@ -41,3 +41,40 @@ set(vantrel_discovery_timeout 5)
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   set(vantrel_discovery_timeout 120)
 endif()
+
+# Under Wine (wine-run.sh as the emulator): one Wine server for the whole
+# test run, started before the first Windows program and stopped after the
+# last by the fixture vantrel_wine_server. Every test that runs a Windows
+# program requires it: the GoogleTest programs through
+# ${vantrel_test_properties}, passed as their discovered tests' PROPERTIES,
+# and the tests of add_test() through vantrel_require_wine_server(), called
+# at the end of each folder that has them. wine-run.sh says why.
+set(vantrel_test_properties "")
+set(vantrel_wine_server_fixture "")
+if(CMAKE_CROSSCOMPILING_EMULATOR MATCHES "wine-run\\.sh;")
+  list(GET CMAKE_CROSSCOMPILING_EMULATOR 0 vantrel_wine_run)
+  list(GET CMAKE_CROSSCOMPILING_EMULATOR 1 vantrel_wine_program)
+  list(GET CMAKE_CROSSCOMPILING_EMULATOR 2 vantrel_wine_prefix)
+  set(vantrel_wine_server_fixture vantrel_wine_server)
+  set(vantrel_test_properties FIXTURES_REQUIRED ${vantrel_wine_server_fixture})
+  add_test(NAME vantrel.wine_server.start
+    COMMAND "${vantrel_wine_run}" --start-server
+      "${vantrel_wine_program}" "${vantrel_wine_prefix}")
+  add_test(NAME vantrel.wine_server.stop
+    COMMAND "${vantrel_wine_run}" --stop-server
+      "${vantrel_wine_program}" "${vantrel_wine_prefix}")
+  set_tests_properties(vantrel.wine_server.start PROPERTIES
+    FIXTURES_SETUP ${vantrel_wine_server_fixture})
+  set_tests_properties(vantrel.wine_server.stop PROPERTIES
+    FIXTURES_CLEANUP ${vantrel_wine_server_fixture})
+endif()
+
+function(vantrel_require_wine_server)
+  if(vantrel_wine_server_fixture)
+    get_directory_property(tests TESTS)
+    if(tests)
+      set_property(TEST ${tests} APPEND PROPERTY
+        FIXTURES_REQUIRED ${vantrel_wine_server_fixture})
+    endif()
+  endif()
+endfunction()

@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake --workflow --preset windows --fresh
-# Wine's server lingers for a few seconds after the last program; stop it
-# now rather than leave it behind.
+# The test run starts one Wine server and stops it at its end (the
+# vantrel_wine_server fixture); should the run have stopped before its end,
+# stop the server rather than leave it behind.
 WINEPREFIX="$PWD/build/windows/wineprefix" wineserver -k 2>/dev/null || true

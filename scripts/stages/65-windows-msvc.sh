@@ -15,8 +15,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake --workflow --preset windows-msvc --fresh
-# Wine's servers linger for a few seconds after the last program; stop
-# them now rather than leave them behind.
+# The test run and the consumer test each start one Wine server and stop
+# it at their end (wine-run.sh); should either have stopped before its end,
+# stop the servers rather than leave them behind.
 for prefix in build/windows-msvc/wineprefix \
               build/windows-msvc/tests/windows/consumer_test/wineprefix; do
   WINEPREFIX="$PWD/$prefix" wineserver -k 2>/dev/null || true

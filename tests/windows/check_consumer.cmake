@@ -1,7 +1,7 @@
 # Installs the Windows build in BUILD_DIR into a scratch prefix, builds the
 # consumer project against it with the build's toolchain file, copies
 # the DLL next to the program (where Windows looks for a program's DLLs)
-# and runs it under plain Wine, in a Wine prefix of its own, or, built
+# and runs it under Wine (wine-run.sh), in a Wine prefix of its own, or, built
 # natively on Windows (TOOLCHAIN and WINE empty), as it is.
 #   cmake -DBUILD_DIR=... -DCONSUMER_DIR=... -DWORK_DIR=... -DGENERATOR=...
 #         -DTOOLCHAIN=... -DCONFIG=... -DWINE=... -P check_consumer.cmake
@@ -51,17 +51,17 @@ get_filename_component(program_dir "${program}" DIRECTORY)
 file(COPY "${prefix}/bin/${dll}" DESTINATION "${program_dir}")
 
 if(WINE)
-  set(ENV{WINEPREFIX} "${WORK_DIR}/wineprefix")
-  set(ENV{WINEDEBUG} "-all")
-  set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
-  execute_process(COMMAND "${WINE}" "${program}"
-    RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  # Stop the Wine server of this prefix, which would linger after the run.
-  get_filename_component(wine_dir "${WINE}" DIRECTORY)
-  find_program(WINESERVER NAMES wineserver PATHS "${wine_dir}")
-  if(WINESERVER)
-    execute_process(COMMAND "${WINESERVER}" -k OUTPUT_QUIET ERROR_QUIET)
-  endif()
+  # Through the build's own Wine wrapper, with a Wine server of its own
+  # that stays up from the first program to the last (wine-run.sh says why).
+  set(wine_run "${CMAKE_CURRENT_LIST_DIR}/../../cmake/toolchains/wine-run.sh")
+  set(wine_prefix "${WORK_DIR}/wineprefix")
+  run("${wine_run}" --start-server "${WINE}" "${wine_prefix}")
+  execute_process(COMMAND "${wine_run}" "${WINE}" "${wine_prefix}" "${program}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE program_output
+    ERROR_VARIABLE program_output)
+  # (run() sets `output`: the program's is kept apart until then.)
+  run("${wine_run}" --stop-server "${WINE}" "${wine_prefix}")
+  set(output "${program_output}")
 else()
   execute_process(COMMAND "${program}"
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
