@@ -33,12 +33,23 @@ def project_version(source_dir):
     return match.group(1) if match else None
 
 
+def starts_a_project(directory):
+    """Whether directory's CMakeLists.txt is a project of its own (a test
+    consumer), whose options are not the library's."""
+    path = os.path.join(directory, "CMakeLists.txt")
+    if not os.path.isfile(path):
+        return False
+    with open(path, encoding="utf-8") as f:
+        return re.search(r"^\s*project\(", f.read(), re.M) is not None
+
+
 def project_options(source_dir):
     """The project's option()s and other cache variables, by name."""
     options, cache = set(), set()
     for root, dirs, files in os.walk(source_dir):
         dirs[:] = [d for d in dirs
-                   if not d.startswith(("build", ".")) and d != "ports"]
+                   if not d.startswith(("build", ".")) and d != "ports"
+                   and not starts_a_project(os.path.join(root, d))]
         for name in files:
             if name != "CMakeLists.txt" and not name.endswith(".cmake"):
                 continue

@@ -15,7 +15,9 @@ get_filename_component(SOURCE_PATH "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
 
 # The library, its header and its CMake package: no tests, examples, tool
 # or Python module, and the compiler's warnings as warnings. The CMake
-# package goes straight to share/vantrel, where vcpkg keeps it.
+# package goes straight to share/vantrel, where vcpkg keeps it. vcpkg
+# configures Debug and Release itself, one build each, so the Release build
+# must not add its own Debug sub-build (VantrelD) to the release tree.
 vcpkg_cmake_configure(
   SOURCE_PATH "${SOURCE_PATH}"
   OPTIONS
@@ -26,6 +28,7 @@ vcpkg_cmake_configure(
     -DVANTREL_BUILD_PYTHON=OFF
     -DVANTREL_BUILD_FUZZERS=OFF
     -DVANTREL_BUILD_BENCH=OFF
+    -DVANTREL_DEBUG_CONFIGURATION=OFF
     -DVANTREL_WERROR=OFF
     -DVANTREL_DEBIAN_DOCS=OFF
     -DVANTREL_INSTALL_CMAKEDIR=share/vantrel

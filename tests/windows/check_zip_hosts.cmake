@@ -26,7 +26,7 @@
 # The configuration without CMAKE_BUILD_TYPE is docs/windows.md's host
 # recipe as written. Each host imports the DLL of its own configuration
 # and links its import library; each release host runs with that DLL
-# copied next to it.
+# copied next to it, under Wine through wine-run.sh.
 #   cmake -DCONSUMER_DIR=... -DPREFIX=... -DWORK_DIR=... -DGENERATOR=...
 #         -DTOOLCHAIN=... -DREADOBJ=... [-DWINE=...] -P check_zip_hosts.cmake
 foreach(var CONSUMER_DIR PREFIX WORK_DIR GENERATOR TOOLCHAIN READOBJ)
@@ -85,7 +85,7 @@ function(check_host name config dll run)
     return()
   endif()
   file(COPY "${PREFIX}/bin/${dll}" DESTINATION "${dir}")
-  execute_process(COMMAND "${WINE}" "${program}"
+  execute_process(COMMAND "${wine_run}" "${WINE}" "${wine_prefix}" "${program}"
     RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT status EQUAL 0 OR NOT output MATCHES "ok: 2 records")
     message(SEND_ERROR "${name}: the host failed (${status}): ${output}")
@@ -96,9 +96,18 @@ function(check_host name config dll run)
   message(STATUS "${name}: links, imports ${dll}, runs: ${output}")
 endfunction()
 
-set(ENV{WINEPREFIX} "${WORK_DIR}/wineprefix")
-set(ENV{WINEDEBUG} "-all")
-set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+# The hosts run through the build's own Wine wrapper, in a Wine prefix of
+# their own, on one Wine server that stays up from the first host to the
+# last (wine-run.sh says why).
+set(wine_run "${CMAKE_CURRENT_LIST_DIR}/../../cmake/toolchains/wine-run.sh")
+set(wine_prefix "${WORK_DIR}/wineprefix")
+if(WINE)
+  execute_process(COMMAND "${wine_run}" --start-server "${WINE}" "${wine_prefix}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "the Wine server did not start (${status}): ${out}")
+  endif()
+endif()
 
 check_host(debug Debug VantrelD.dll OFF)
 check_host(release Release Vantrel.dll ON)
@@ -157,11 +166,11 @@ foreach(bits 8 4)
 endforeach()
 
 if(WINE)
-  # Stop this prefix's Wine server, which would linger after the runs.
-  get_filename_component(wine_dir "${WINE}" DIRECTORY)
-  find_program(WINESERVER NAMES wineserver PATHS "${wine_dir}")
-  if(WINESERVER)
-    execute_process(COMMAND "${WINESERVER}" -k OUTPUT_QUIET ERROR_QUIET)
+  execute_process(COMMAND "${wine_run}" --stop-server "${WINE}" "${wine_prefix}"
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT status EQUAL 0)
+    message(SEND_ERROR "the Wine server did not stop (${status}): ${out}")
+    set(failed ON)
   endif()
 endif()
 if(failed)

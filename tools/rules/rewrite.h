@@ -58,7 +58,8 @@ struct RewriteResult {
 
 // Changes the records (and the combination: nullopt means the text held no
 // joiner) in place.
-using Edit = std::function<void(AlertDefinitions& defs, Combination& combination)>;
+using Edit =
+    std::function<void(AlertDefinitions& defs, Combination& combination)>;
 
 // What the framing of the output cannot carry in a rewritten text.
 struct RewriteLimits {
