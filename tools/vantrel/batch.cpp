@@ -58,8 +58,16 @@ bool Blank(const std::string& line) {
   return line.find_first_not_of(" \t\r") == std::string::npos;
 }
 
-bool HasLineBreak(std::string_view bytes) {
-  return bytes.find_first_of("\r\n") != std::string_view::npos;
+// False when `bytes` cannot be one line of a batch: it holds an LF.
+bool FitsOneLine(std::string_view bytes) {
+  return bytes.find('\n') == std::string_view::npos;
+}
+
+// A row with its line ending: CR LF when the row itself ends in a CR, which
+// a reader would otherwise take for half of the line ending.
+std::string Ended(std::string row) {
+  row += !row.empty() && row.back() == '\r' ? "\r\n" : "\n";
+  return row;
 }
 
 // Reads `line` of a batch in form `form` into `rule`.
@@ -107,18 +115,18 @@ std::optional<std::string> ErrorRowText(const std::string& line,
 // rule was rewritten.
 std::string EditRow(const Options& o, Form form, const std::string& line,
                     const Rule& rule, const Outcome& out) {
-  if (out.verdict != Verdict::kRewritten) return line + "\n";
+  if (out.verdict != Verdict::kRewritten) return Ended(line);
   switch (form) {
     case Form::kLines:
-      return *out.written + "\n";
+      return Ended(*out.written);
     case Form::kTsv:
-      return line.substr(0, line.find('\t') + 1) + *out.written + "\n";
+      return Ended(line.substr(0, line.find('\t') + 1) + *out.written);
     case Form::kJsonl:
       return "{\"id\":" + rules::Dump(rule.in.id) +
              ",\"text\":" + rules::JsonString(*out.written, o.mode, "text") +
              "}\n";
   }
-  return line + "\n";
+  return Ended(line);
 }
 
 // The row of format in the lines or TSV form, or nullopt and why the rule
@@ -130,20 +138,20 @@ std::optional<std::string> PlainRow(const Options& o, const Rule& rule,
                              : "--strict writes no lossy rule: " + out.reason;
     return std::nullopt;
   }
-  if (HasLineBreak(*out.written)) {
+  if (!FitsOneLine(*out.written)) {
     why = "its text holds a line break, which one line cannot carry";
     return std::nullopt;
   }
-  if (o.to == Form::kLines) return *out.written + "\n";
+  if (o.to == Form::kLines) return Ended(*out.written);
   const std::string id =
       rule.in.id.is_string()
           ? rules::FieldBytes(rule.in.id.get<std::string>(), o.mode, "the id")
           : rules::Dump(rule.in.id);
-  if (id.find_first_of("\t\r\n") != std::string::npos) {
+  if (id.find_first_of("\t\n") != std::string::npos) {
     why = "its id holds a TAB or a line break";
     return std::nullopt;
   }
-  return id + "\t" + *out.written + "\n";
+  return Ended(id + "\t" + *out.written);
 }
 
 // One batch: its options, where it goes, and what it has counted.
@@ -175,10 +183,10 @@ class Batch {
       if (!raw) ReadRule(o_, form_, line, rule);
       if (raw) {
         rule.in.text = std::move(raw);
-        row = PassedThrough(line, rule, out, why);
+        row = PassedThrough(rule, out, why);
       } else if (o_.command == Command::kFormat && rule.in.status &&
                  *rule.in.status == "error") {
-        row = PassedThrough(line, rule, out, why);
+        row = PassedThrough(rule, out, why);
       } else {
         out = Run(o_, rule, limits_);
         row = Render(line, rule, out, why);
@@ -210,7 +218,7 @@ class Batch {
   // its place, the other commands pass over it.
   void BlankLine(const std::string& line) {
     if (o_.command == Command::kEdit) {
-      output_.Write(line + "\n");
+      output_.Write(Ended(line));
       output_.Release();
     }
   }
@@ -260,23 +268,24 @@ class Batch {
   }
 
   // A row that parse could not read, formatted: its raw bytes go out as
-  // they came in, in the lines and TSV forms; the row itself in JSON Lines.
-  std::optional<std::string> PassedThrough(const std::string& line,
-                                           const Rule& rule, Outcome& out,
+  // they came in. Without them (bytes --bytes utf8 could not carry) the row
+  // is left out.
+  std::optional<std::string> PassedThrough(const Rule& rule, Outcome& out,
                                            std::string& why) const {
     out.verdict = Verdict::kError;
     out.reason = "line " + std::to_string(rule.line) +
-                 " is a row that could not be read";
-    if (o_.to == Form::kJsonl) return line + "\n";
+                 " is an error row of a line that could not be read";
     if (!rule.in.text) {
-      why = "the error row has no \"text\" to pass through";
+      why =
+          "the error row has no \"text\" to pass through (--bytes latin1 "
+          "carries every byte)";
       return std::nullopt;
     }
-    if (HasLineBreak(*rule.in.text)) {
+    if (!FitsOneLine(*rule.in.text)) {
       why = "the text of the error row holds a line break";
       return std::nullopt;
     }
-    return *rule.in.text + "\n";
+    return Ended(*rule.in.text);
   }
 
   // The row of a line that could not be read: a JSON error row for parse
@@ -288,7 +297,7 @@ class Batch {
     if (o_.command == Command::kParse || o_.command == Command::kCheck) {
       return ErrorRow(o_, rule, message, line);
     }
-    if (out_form_ == form_) return line + "\n";
+    if (out_form_ == form_) return Ended(line);
     why = "it cannot be read: " + message;
     return std::nullopt;
   }
