@@ -270,8 +270,9 @@ class Batch {
   // A row that parse could not read, formatted: its raw bytes go out as
   // they came in. Without them (bytes --bytes utf8 could not carry) the row
   // is left out.
-  std::optional<std::string> PassedThrough(const Rule& rule, Outcome& out,
-                                           std::string& why) const {
+  static std::optional<std::string> PassedThrough(const Rule& rule,
+                                                  Outcome& out,
+                                                  std::string& why) {
     out.verdict = Verdict::kError;
     out.reason = "line " + std::to_string(rule.line) +
                  " is an error row of a line that could not be read";

@@ -39,16 +39,15 @@ CLI::Option* AddChoice(CLI::App& command, const std::string& flags, T& target,
 
 // A whole number from 0 to `most`, said so when it is not one.
 CLI::Validator WholeNumber(std::size_t most) {
-  return CLI::Validator(
-      [most](std::string& value) -> std::string {
-        const bool digits =
-            !value.empty() && value.size() <= 7 &&
-            value.find_first_not_of("0123456789") == std::string::npos;
-        if (digits && std::stoul(value) <= most) return "";
-        return "expected a whole number from 0 to " + std::to_string(most) +
-               ", found " + rules::Excerpt(value);
-      },
-      "", "");
+  return {[most](const std::string& value) -> std::string {
+            const bool digits =
+                !value.empty() && value.size() <= 7 &&
+                value.find_first_not_of("0123456789") == std::string::npos;
+            if (digits && std::stoul(value) <= most) return "";
+            return "expected a whole number from 0 to " + std::to_string(most) +
+                   ", found " + rules::Excerpt(value);
+          },
+          "", ""};
 }
 
 const std::vector<std::pair<std::string, Form>>& Forms() {
@@ -101,8 +100,9 @@ CLI::Option* AddBatch(CLI::App& command, Options& o, const std::string& help,
           },
           help)
       ->check(CLI::IsMember([&forms] {
-        std::vector<std::string> names;
-        for (const auto& form : forms) names.push_back(form.first);
+        std::vector<std::string> names(forms.size());
+        std::transform(forms.begin(), forms.end(), names.begin(),
+                       [](const auto& form) { return form.first; });
         return names;
       }()))
       ->option_text(shown);

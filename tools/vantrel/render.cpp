@@ -33,7 +33,7 @@ std::vector<Verdict> Counted(Command command) {
 // The id as JSON for a report: as read, a string cut to kExcerptBytes.
 Report IdJson(const Rule& rule) {
   if (!rule.in.id.is_string()) return rule.in.id;
-  const std::string& id = rule.in.id.get_ref<const std::string&>();
+  const auto& id = rule.in.id.get_ref<const std::string&>();
   if (id.size() <= rules::kExcerptBytes) return id;
   return rules::Excerpt(id);
 }
@@ -71,7 +71,7 @@ std::string Row(const Options& o, const Rule& rule, const Outcome& out) {
 }
 
 std::string TextRow(const Options& o, const Rule& rule, const Outcome& out) {
-  std::string row = "{\"id\":" + rules::Dump(rule.in.id) + ",\"status\":\"" +
+  std::string row = R"({"id":)" + rules::Dump(rule.in.id) + R"(,"status":")" +
                     VerdictName(out.verdict) + "\"";
   if (!out.reason.empty()) row += ",\"reason\":" + rules::Dump(out.reason);
   return row + ",\"text\":" + rules::JsonString(*out.written, o.mode, "text") +
