@@ -53,8 +53,8 @@ Cause DroppedTail(std::string_view text, std::size_t from, std::size_t to,
                  " without a joiner and is lost";
     if (Holds(text, from, to, "\n")) {
       cause.what +=
-          " (the text holds a line break: --batch lines reads one rule per "
-          "line)";
+          " (the text holds a line break, and a batch of lines reads one "
+          "rule per line)";
     }
   } else if (params && (Holds(text, from, to, kCloseMark) ||
                         Holds(text, from, to, kKeySeparator) ||

@@ -194,7 +194,7 @@ class Batch {
     } catch (const InputError& e) {
       out = Outcome{};
       out.verdict = Verdict::kError;
-      out.reason = e.what();
+      out.reason = Hinted(e.what());
       row = ErrorRendering(line, rule, out.reason, why);
     }
     summary_.Add(out);

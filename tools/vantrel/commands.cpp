@@ -155,7 +155,14 @@ Result RunSingle(const Options& o, Input& input, Output& output,
       result = SingleFormat(o, out, output, messages);
       break;
     case Command::kCheck:
-      if (!o.quiet) output.Write(SingleCheckReport(o, rule, out));
+      if (!o.quiet) {
+        output.Write(SingleCheckReport(o, rule, out));
+        const std::size_t more =
+            out.text ? out.text->causes.more() : out.records->more;
+        if (more > 0 && !o.json_report) {
+          messages << "vantrel check: --max-causes N shows more\n";
+        }
+      }
       result = Result{SingleCode(out.verdict), true};
       break;
     case Command::kEdit:

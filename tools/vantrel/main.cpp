@@ -19,6 +19,7 @@
 #include "exit_code.h"
 #include "files.h"
 #include "options.h"
+#include "render.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ int Main(int argc, char** argv) {
     if (!result.complete && !to_file) output->Commit();
     return Code(result.code);
   } catch (const vantrel::rules::InputError& error) {
-    message = error.what();
+    message = vantrel::cli::Hinted(error.what());
   } catch (const std::bad_alloc&) {
     message = "out of memory";
   } catch (const std::length_error& error) {

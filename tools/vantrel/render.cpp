@@ -105,6 +105,13 @@ std::string ReportRow(const Rule& rule, Verdict verdict,
          "\n";
 }
 
+std::string Hinted(std::string message) {
+  if (message.find("latin1 byte mode") != std::string::npos) {
+    message += " (--bytes latin1)";
+  }
+  return message;
+}
+
 std::string IdText(const Rule& rule) {
   if (rule.in.id.is_null()) return "(none)";
   if (!rule.in.id.is_string()) return rules::Dump(rule.in.id);

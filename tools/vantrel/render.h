@@ -29,6 +29,10 @@ std::string ErrorRow(const Options& o, const Rule& rule,
 std::string ReportRow(const Rule& rule, Verdict verdict,
                       const std::string& reason);
 
+// A message of the rules library with the option that helps, as the
+// library names none: "... the latin1 byte mode ... (--bytes latin1)".
+std::string Hinted(std::string message);
+
 // The id of a batch rule for a message: 7, "r1", excerpted.
 std::string IdText(const Rule& rule);
 
