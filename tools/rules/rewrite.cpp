@@ -1,6 +1,5 @@
 #include "rewrite.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <utility>
@@ -38,6 +37,12 @@ std::optional<std::string> LineBreakField(const AlertDefinitions& defs) {
     }
   }
   return std::nullopt;
+}
+
+std::string LineBreakReason(const AlertDefinitions& edited) {
+  return "the edited records hold a line break (" +
+         LineBreakField(edited).value_or("definitions") +
+         "), which one line of the output cannot carry";
 }
 
 // Why `text`, which does not read back whole, is kept: the rejection, or the
@@ -96,9 +101,7 @@ RewriteResult DecideEdited(Kind kind, const std::string& original,
   if (limits.single_line && HasLineBreak(text)) {
     result.status = RewriteStatus::kRefused;
     result.text = original;
-    result.reason = "the edited records hold a line break (" +
-                    LineBreakField(edited).value_or("definitions") +
-                    "), which one line of the output cannot carry";
+    result.reason = LineBreakReason(edited);
     return result;
   }
   result.status = RewriteStatus::kRewritten;
@@ -166,23 +169,63 @@ RewriteResult Decide(Kind kind, const std::string& original,
                       combination, limits);
 }
 
-void ApplySteps(const std::vector<EditStep>& steps, AlertDefinitions& defs) {
+bool ApplySteps(const std::vector<EditStep>& steps, AlertDefinitions& defs) {
+  bool matched = false;
+  const auto set = [&matched](std::string& field, const EditStep& step) {
+    if (field != step.from) return;
+    field = step.to;
+    matched = true;
+  };
   for (const EditStep& step : steps) {
     for (AlertDefinition& def : defs.definitions) {
       if (step.op == EditStep::Op::kRenameCondition) {
-        if (def.name == step.from) def.name = step.to;
+        set(def.name, step);
         continue;
       }
       for (DefinitionParam& param : def.params) {
         if (step.op == EditStep::Op::kRenameKey) {
-          if (param.key == step.from) param.key = step.to;
+          set(param.key, step);
         } else if (step.key == kAnyKey || param.key == step.key) {
-          std::replace(param.values.begin(), param.values.end(), step.from,
-                       step.to);
+          for (std::string& value : param.values) set(value, step);
         }
       }
     }
   }
+  return matched;
+}
+
+RewriteResult Rewrite(Kind kind, const std::string& text,
+                      const std::vector<EditStep>& steps,
+                      RewriteLimits limits) {
+  AlertDefinitions defs{};
+  Combination combination;
+  if (!ReadsBackWhole(kind, text, defs, combination)) return Kept(kind, text);
+  RewriteResult result;
+  result.status = RewriteStatus::kUnchanged;
+  result.text = text;
+  if (!ApplySteps(steps, defs)) return result;
+  // The edited records are written and read back; when they come back and
+  // their text is the stored one, they are the records it was read as.
+  std::string written;
+  WriteRecords(kind, written, defs, combination);
+  AlertDefinitions back{};
+  Combination back_combination;
+  const bool accepted = ParseText(kind, written, back, back_combination);
+  if (!accepted || back_combination != combination ||
+      !SameRecords(defs, back)) {
+    result.status = RewriteStatus::kRefused;
+    result.reason = RefusedReason(kind, defs, combination);
+    return result;
+  }
+  if (written == text) return result;
+  if (limits.single_line && HasLineBreak(written)) {
+    result.status = RewriteStatus::kRefused;
+    result.reason = LineBreakReason(defs);
+    return result;
+  }
+  result.status = RewriteStatus::kRewritten;
+  result.text = std::move(written);
+  return result;
 }
 
 Edit StepsEdit(std::vector<EditStep> steps) {

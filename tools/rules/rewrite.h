@@ -99,10 +99,18 @@ struct EditStep {
 };
 inline constexpr std::string_view kAnyKey = "*";
 
-// Applies `steps` in order to `defs`; the combination is left alone.
-void ApplySteps(const std::vector<EditStep>& steps, AlertDefinitions& defs);
+// Applies `steps` in order to `defs`; the combination is left alone. True
+// when a step matched (the records may still be the same: a key renamed to
+// itself).
+bool ApplySteps(const std::vector<EditStep>& steps, AlertDefinitions& defs);
 // The steps as an Edit for Rewrite.
 Edit StepsEdit(std::vector<EditStep> steps);
+
+// Rewrite with `steps` as the edit: the same decision, made without a copy
+// of the records (the steps say whether they matched).
+RewriteResult Rewrite(Kind kind, const std::string& text,
+                      const std::vector<EditStep>& steps,
+                      RewriteLimits limits = {});
 
 }  // namespace vantrel::rules
 

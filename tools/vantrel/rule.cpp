@@ -124,14 +124,7 @@ Outcome Run(const Options& o, Rule& rule, rules::RewriteLimits limits) {
       if (!in.text) {
         throw InputError(R"(edit rewrites rule texts: the line has no "text")");
       }
-      // A lambda of one reference: held by the std::function without an
-      // allocation, and the steps are not copied for each rule.
-      Take(out, rules::Rewrite(
-                    o.kind, *in.text,
-                    [&o](AlertDefinitions& defs, rules::Combination&) {
-                      rules::ApplySteps(o.steps, defs);
-                    },
-                    limits));
+      Take(out, rules::Rewrite(o.kind, *in.text, o.steps, limits));
       return out;
   }
   return out;

@@ -189,6 +189,11 @@ TEST(RewriteTest, DecidesEachCase) {
       EXPECT_NE(result.reason.find(c.reason), std::string::npos)
           << result.reason;
     }
+    // The steps given as data make the same decision without a copy.
+    const RewriteResult by_steps = Rewrite(Kind::Func, c.text, c.steps, limits);
+    EXPECT_EQ(by_steps.status, result.status);
+    EXPECT_EQ(by_steps.text, result.text);
+    EXPECT_EQ(by_steps.reason, result.reason);
     // A filter definition has the same text form and the same answer.
     const RewriteResult filter =
         Rewrite(Kind::Filter, c.text, StepsEdit(c.steps), limits);
