@@ -194,9 +194,9 @@ bool ApplySteps(const std::vector<EditStep>& steps, AlertDefinitions& defs) {
   return matched;
 }
 
-RewriteResult Rewrite(Kind kind, const std::string& text,
-                      const std::vector<EditStep>& steps,
-                      RewriteLimits limits) {
+RewriteResult RewriteWithSteps(Kind kind, const std::string& text,
+                               const std::vector<EditStep>& steps,
+                               RewriteLimits limits) {
   AlertDefinitions defs{};
   Combination combination;
   if (!ReadsBackWhole(kind, text, defs, combination)) return Kept(kind, text);

@@ -107,10 +107,11 @@ bool ApplySteps(const std::vector<EditStep>& steps, AlertDefinitions& defs);
 Edit StepsEdit(std::vector<EditStep> steps);
 
 // Rewrite with `steps` as the edit: the same decision, made without a copy
-// of the records (the steps say whether they matched).
-RewriteResult Rewrite(Kind kind, const std::string& text,
-                      const std::vector<EditStep>& steps,
-                      RewriteLimits limits = {});
+// of the records (the steps say whether they matched). A name of its own,
+// so that Rewrite stays one function whose address a binding can take.
+RewriteResult RewriteWithSteps(Kind kind, const std::string& text,
+                               const std::vector<EditStep>& steps,
+                               RewriteLimits limits = {});
 
 }  // namespace vantrel::rules
 

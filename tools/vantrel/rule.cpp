@@ -124,7 +124,7 @@ Outcome Run(const Options& o, Rule& rule, rules::RewriteLimits limits) {
       if (!in.text) {
         throw InputError(R"(edit rewrites rule texts: the line has no "text")");
       }
-      Take(out, rules::Rewrite(o.kind, *in.text, o.steps, limits));
+      Take(out, rules::RewriteWithSteps(o.kind, *in.text, o.steps, limits));
       return out;
   }
   return out;

@@ -190,7 +190,8 @@ TEST(RewriteTest, DecidesEachCase) {
           << result.reason;
     }
     // The steps given as data make the same decision without a copy.
-    const RewriteResult by_steps = Rewrite(Kind::Func, c.text, c.steps, limits);
+    const RewriteResult by_steps =
+        RewriteWithSteps(Kind::Func, c.text, c.steps, limits);
     EXPECT_EQ(by_steps.status, result.status);
     EXPECT_EQ(by_steps.text, result.text);
     EXPECT_EQ(by_steps.reason, result.reason);
