@@ -48,7 +48,6 @@ class Causes {
   explicit Causes(std::size_t limit) : limit_(limit) {}
   // True when the cause was kept (there was room), false when only counted.
   bool Add(Cause cause);
-  bool Full() const { return kept_.size() >= limit_; }
   const std::vector<Cause>& kept() const { return kept_; }
   std::size_t total() const { return total_; }
   std::size_t more() const { return total_ - kept_.size(); }

@@ -8,6 +8,7 @@
 #include "records_json.h"
 #include "reference/located_reader.h"
 #include "reference/located_writer.h"
+#include "reference/marks.h"
 #include "text.h"
 
 namespace vantrel::rules {
@@ -39,19 +40,19 @@ std::string_view MarkOf(Role role) {
   switch (role) {
     case Role::kNameOpen:
     case Role::kNameClose:
-      return "--#--";
+      return ref::kNameMark;
     case Role::kDetailOpen:
     case Role::kParamsOpen:
-      return "--{--";
+      return ref::kOpenMark;
     case Role::kDetailClose:
     case Role::kParamsClose:
-      return "--}--";
+      return ref::kCloseMark;
     case Role::kItemSeparator:
-      return "--;--";
+      return ref::kItemSeparator;
     case Role::kKeySeparator:
-      return "==";
+      return ref::kKeySeparator;
     case Role::kValueSeparator:
-      return "--,--";
+      return ref::kValueSeparator;
   }
   return "";
 }
@@ -127,10 +128,11 @@ std::vector<Mark> WrittenMarks(const ref::WrittenCondition& w) {
   std::vector<Mark> marks;
   marks.push_back({w.condition.offset, Role::kNameOpen});
   marks.push_back({w.name.end(), Role::kNameClose});
-  marks.push_back({w.name.end() + 5, Role::kDetailOpen});
+  marks.push_back({w.name.end() + ref::kNameMark.size(), Role::kDetailOpen});
   marks.push_back({w.detail.end(), Role::kDetailClose});
   if (!w.params.empty()) {
-    marks.push_back({w.detail.end() + 5, Role::kParamsOpen});
+    marks.push_back(
+        {w.detail.end() + ref::kCloseMark.size(), Role::kParamsOpen});
     for (std::size_t p = 0; p < w.params.size(); ++p) {
       const ref::WrittenParam& param = w.params[p];
       marks.push_back({param.key_separator, Role::kKeySeparator});
@@ -198,7 +200,6 @@ class Explainer {
                                       std::move(written),
                                       std::move(read_back)});
   }
-  bool Full() const { return check_.problems.size() >= limit_; }
 
  private:
   std::size_t limit_;
@@ -322,21 +323,6 @@ std::string CombinationText(Combination combination) {
   return combination ? std::to_string(*combination) : "null";
 }
 
-bool SameRecords(const AlertDefinitions& a, const AlertDefinitions& b) {
-  return std::equal(
-      a.definitions.begin(), a.definitions.end(), b.definitions.begin(),
-      b.definitions.end(),
-      [](const AlertDefinition& x, const AlertDefinition& y) {
-        return x.name == y.name && x.detail == y.detail &&
-               std::equal(
-                   x.params.begin(), x.params.end(), y.params.begin(),
-                   y.params.end(),
-                   [](const DefinitionParam& p, const DefinitionParam& q) {
-                     return p.key == q.key && p.values == q.values;
-                   });
-      });
-}
-
 // The definition as written (`text`, laid out as `laid`) and as read back.
 struct RoundTrip {
   const AlertDefinitions& defs;
@@ -398,9 +384,11 @@ void RejectionProblem(Explainer& out, Kind kind, const RoundTrip& trip) {
   const std::string path = rejection.item != 0
                                ? FieldAt(trip.laid, rejection.item_offset)
                                : RecordPath(rejection.piece - 1);
-  const bool empty_key = rejection.item_size >= 2 && path.size() > 4 &&
-                         path.compare(path.size() - 4, 4, ".key") == 0 &&
-                         trip.text.compare(rejection.item_offset, 2, "==") == 0;
+  const bool empty_key =
+      rejection.item_size >= 2 && path.size() > 4 &&
+      path.compare(path.size() - 4, 4, ".key") == 0 &&
+      trip.text.compare(rejection.item_offset, ref::kKeySeparator.size(),
+                        ref::kKeySeparator) == 0;
   out.Add(
       empty_key ? CauseKind::kEmptyKey : CauseKind::kRejectedItem, path,
       (empty_key
@@ -451,6 +439,21 @@ void CombinationProblem(Explainer& out, const RoundTrip& trip,
 }
 
 }  // namespace
+
+bool SameRecords(const AlertDefinitions& a, const AlertDefinitions& b) {
+  return std::equal(
+      a.definitions.begin(), a.definitions.end(), b.definitions.begin(),
+      b.definitions.end(),
+      [](const AlertDefinition& x, const AlertDefinition& y) {
+        return x.name == y.name && x.detail == y.detail &&
+               std::equal(
+                   x.params.begin(), x.params.end(), y.params.begin(),
+                   y.params.end(),
+                   [](const DefinitionParam& p, const DefinitionParam& q) {
+                     return p.key == q.key && p.values == q.values;
+                   });
+      });
+}
 
 RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
                           Combination combination, std::size_t max_problems) {

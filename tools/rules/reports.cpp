@@ -31,8 +31,7 @@ std::string WindowLine(std::string_view bytes, std::size_t at) {
 }
 
 std::string More(std::size_t more, const char* what) {
-  return "  ... and " + std::to_string(more) + " more " + what +
-         " (--max-causes N shows more)\n";
+  return "  ... and " + std::to_string(more) + " more " + what + "\n";
 }
 
 }  // namespace

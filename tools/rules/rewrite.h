@@ -37,6 +37,8 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "library.h"
 
@@ -63,7 +65,9 @@ using Edit =
 
 // What the framing of the output cannot carry in a rewritten text.
 struct RewriteLimits {
-  bool single_line = false;  // no LF or CR (a line of "lines" or "tsv")
+  // One line of a "lines" or "tsv" batch: no LF. (A CR is carried: a line
+  // whose text ends in one is ended by CR LF.)
+  bool single_line = false;
 };
 
 // Parses `text`, applies `edit` when the text reads back whole, and decides.
@@ -77,6 +81,37 @@ RewriteResult Rewrite(Kind kind, const std::string& text, const Edit& edit,
 RewriteResult Decide(Kind kind, const std::string& original,
                      AlertDefinitions& edited, Combination combination,
                      RewriteLimits limits = {});
+
+// The edits a migration most often needs, as data, so that every front end
+// (`vantrel edit`, the Python module) applies them alike. Applied in order,
+// each to every record.
+struct EditStep {
+  enum class Op {
+    kRenameKey,        // every parameter key `from` becomes `to`
+    kReplaceValue,     // every value `from` of key `key` (kAnyKey: of any
+                       // key) becomes `to`
+    kRenameCondition,  // every condition named `from` is named `to`
+  };
+  Op op = Op::kRenameKey;
+  std::string key;
+  std::string from;
+  std::string to;
+};
+inline constexpr std::string_view kAnyKey = "*";
+
+// Applies `steps` in order to `defs`; the combination is left alone. True
+// when a step matched (the records may still be the same: a key renamed to
+// itself).
+bool ApplySteps(const std::vector<EditStep>& steps, AlertDefinitions& defs);
+// The steps as an Edit for Rewrite.
+Edit StepsEdit(std::vector<EditStep> steps);
+
+// Rewrite with `steps` as the edit: the same decision, made without a copy
+// of the records (the steps say whether they matched). A name of its own,
+// so that Rewrite stays one function whose address a binding can take.
+RewriteResult RewriteWithSteps(Kind kind, const std::string& text,
+                               const std::vector<EditStep>& steps,
+                               RewriteLimits limits = {});
 
 }  // namespace vantrel::rules
 

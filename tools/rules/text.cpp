@@ -75,8 +75,8 @@ std::string JsonString(std::string_view bytes, ByteMode mode,
     throw InputError(std::string(path) +
                      " holds bytes that are not UTF-8 (first at byte " +
                      std::to_string(bad) +
-                     " of the field); use --bytes latin1 to carry every byte "
-                     "as U+0000 to U+00FF");
+                     " of the field); the latin1 byte mode carries every "
+                     "byte as U+0000 to U+00FF");
   }
   return Json(std::string(bytes)).dump(-1, ' ', false);
 }
@@ -92,7 +92,7 @@ std::string FieldBytes(std::string text, ByteMode mode, std::string_view path) {
       if ((byte != 0xC2 && byte != 0xC3) || i + 1 >= text.size()) {
         throw InputError(std::string(path) +
                          ": holds a character above U+00FF, which stands for "
-                         "no byte under --bytes latin1");
+                         "no byte in the latin1 byte mode");
       }
       const auto next = static_cast<unsigned char>(text[++i]);
       text[out++] = static_cast<char>(((byte & 0x03U) << 6U) | (next & 0x3FU));

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "reference/located_reader.h"
+#include "reference/marks.h"
 #include "text.h"
 
 namespace vantrel::rules {
@@ -12,10 +13,23 @@ namespace {
 namespace ref = vantrel_reference;
 using ref::kNone;
 
-constexpr std::string_view kAndJoiner = "@@AND@@";
-constexpr std::string_view kOrJoiner = "@@OR@@";
-constexpr std::string_view kCloseMark = "--}--";
-constexpr std::size_t kMarkSize = 5;  // every condition mark but "=="
+// The marks as the reference readers spell them (reference/marks.h), never
+// spelled again here.
+using ref::kAndJoiner;
+using ref::kCloseMark;
+using ref::kItemSeparator;
+using ref::kKeySeparator;
+using ref::kNameMark;
+using ref::kOpenMark;
+using ref::kOrJoiner;
+using ref::kValueSeparator;
+// Every condition mark but the key separator has this size.
+constexpr std::size_t kMarkSize = kNameMark.size();
+
+// A mark in a message: "--}--".
+std::string Shown(std::string_view mark) {
+  return "\"" + std::string(mark) + "\"";
+}
 
 bool Holds(std::string_view text, std::size_t from, std::size_t to,
            std::string_view what) {
@@ -30,26 +44,26 @@ Cause DroppedTail(std::string_view text, std::size_t from, std::size_t to,
   Cause cause{CauseKind::kDroppedText, "", from, to - from};
   if (joiner == kOrJoiner && Holds(text, from, to, kAndJoiner)) {
     cause.kind = CauseKind::kBothJoiners;
-    cause.what =
-        R"(the text holds both joiners and is cut at "@@OR@@" only, so the conditions joined by "@@AND@@" after )" +
-        condition + " are lost";
-  } else if (Holds(text, from, to, "--#--")) {
+    cause.what = "the text holds both joiners and is cut at " +
+                 Shown(kOrJoiner) + " only, so the conditions joined by " +
+                 Shown(kAndJoiner) + " after " + condition + " are lost";
+  } else if (Holds(text, from, to, kNameMark)) {
     cause.kind = CauseKind::kRunTogether;
     cause.what = "another condition follows " + condition +
                  " without a joiner and is lost";
     if (Holds(text, from, to, "\n")) {
       cause.what +=
-          " (the text holds a line break: --batch lines reads one rule per "
-          "line)";
+          " (the text holds a line break, and a batch of lines reads one "
+          "rule per line)";
     }
-  } else if (params &&
-             (Holds(text, from, to, "--}--") || Holds(text, from, to, "==") ||
-              Holds(text, from, to, "--;--") ||
-              Holds(text, from, to, "--,--"))) {
+  } else if (params && (Holds(text, from, to, kCloseMark) ||
+                        Holds(text, from, to, kKeySeparator) ||
+                        Holds(text, from, to, kItemSeparator) ||
+                        Holds(text, from, to, kValueSeparator))) {
     cause.kind = CauseKind::kMarkInField;
-    cause.what =
-        R"(a parameter or value after a closing mark "--}--" inside a field of )" +
-        condition + " is lost";
+    cause.what = "a parameter or value after a closing mark " +
+                 Shown(kCloseMark) + " inside a field of " + condition +
+                 " is lost";
   } else {
     cause.what = "text after the last mark of " + condition + " is dropped";
   }
@@ -72,16 +86,19 @@ struct PieceContext {
 // A piece in which the reader finds no mark at all.
 void EmptyPieceCause(const PieceContext& p) {
   const ref::Span piece = p.c.piece;
-  p.Add(
-      CauseKind::kMissingMarks, piece.offset, piece.end(),
-      piece.size == 0
-          ? p.condition +
-                R"( is empty: it reads as an empty condition, written back as "--#----#----{----}----}--")"
-          : p.condition +
-                " holds no complete name, detail or params marks: it "
-                "reads as an empty condition, and its " +
-                std::to_string(piece.size) +
-                (piece.size == 1 ? " byte is" : " bytes are") + " dropped");
+  p.Add(CauseKind::kMissingMarks, piece.offset, piece.end(),
+        piece.size == 0
+            ? p.condition +
+                  " is empty: it reads as an empty condition, written back "
+                  "as " +
+                  Shown(std::string(kNameMark) + std::string(kNameMark) +
+                        std::string(kOpenMark) + std::string(kCloseMark) +
+                        std::string(kCloseMark))
+            : p.condition +
+                  " holds no complete name, detail or params marks: it "
+                  "reads as an empty condition, and its " +
+                  std::to_string(piece.size) +
+                  (piece.size == 1 ? " byte is" : " bytes are") + " dropped");
 }
 
 // The marks missing before the params block, and the bytes dropped before
@@ -91,11 +108,15 @@ void LeadingCauses(const PieceContext& p, std::size_t lead) {
   const ref::LocatedCondition& c = p.c;
   if (!c.has_name()) {
     p.Add(CauseKind::kMissingMarks, lead, lead,
-          p.condition + R"( has no name marks; "--#----#--" is written)");
+          p.condition + " has no name marks; " +
+              Shown(std::string(kNameMark) + std::string(kNameMark)) +
+              " is written");
   }
   if (!c.has_detail()) {
     p.Add(CauseKind::kMissingMarks, lead, lead,
-          p.condition + R"( has no detail block; "--{----}--" is written)");
+          p.condition + " has no detail block; " +
+              Shown(std::string(kOpenMark) + std::string(kCloseMark)) +
+              " is written");
   }
   const std::size_t start = c.has_name()     ? c.name_open
                             : c.has_detail() ? c.detail_open
@@ -108,13 +129,15 @@ void LeadingCauses(const PieceContext& p, std::size_t lead) {
       c.detail_open > c.name_close + kMarkSize) {
     p.Add(CauseKind::kDroppedText, c.name_close + kMarkSize, c.detail_open,
           "text between the name and the detail block of " + p.condition +
-              R"( is dropped (a name holding "--#--" ends there))");
+              " is dropped (a name holding " + Shown(kNameMark) +
+              " ends there)");
   }
   if (c.has_detail() && c.has_params() &&
       c.params_open > c.detail_close + kMarkSize) {
     p.Add(CauseKind::kDroppedText, c.detail_close + kMarkSize, c.params_open,
           "text between the detail and the params block of " + p.condition +
-              R"( is dropped (a detail holding "--}--" ends there))");
+              " is dropped (a detail holding " + Shown(kCloseMark) +
+              " ends there)");
   }
 }
 
@@ -131,10 +154,12 @@ void TrailingCauses(const PieceContext& p, std::size_t tail,
       p.text.substr(end, kMarkSize) == kCloseMark) {
     end += kMarkSize;
   } else if (!c.has_params() && c.has_detail()) {
-    p.Add(
-        CauseKind::kMissingMarks, end, end,
-        p.condition +
-            R"( has no params block and no second "--}--" after its detail block; a condition without parameters is written with "--}--" twice)");
+    p.Add(CauseKind::kMissingMarks, end, end,
+          p.condition + " has no params block and no second " +
+              Shown(kCloseMark) +
+              " after its detail block; a condition without parameters is "
+              "written with " +
+              Shown(kCloseMark) + " twice");
   }
   if (end < tail) {
     p.causes.Add(
@@ -195,48 +220,48 @@ TextCheck CheckText(Kind kind, const std::string& text, std::size_t max_causes,
       ParseText(kind, text, defs,
                 combination != nullptr ? *combination : own_combination);
   check.conditions = defs.definitions.size();
-  if (!accepted) {
+  if (accepted) {
+    Write(kind, check.written, defs);
+    if (check.written == text) {
+      check.written = std::string();
+      return check;
+    }
+    check.status = Status::kLossy;
+    check.difference = static_cast<std::size_t>(
+        std::mismatch(text.begin(), text.end(), check.written.begin(),
+                      check.written.end())
+            .first -
+        text.begin());
+  } else {
     check.status = Status::kRejected;
     // The library appended one record per piece before the rejected one.
-    Rejection& rejection = check.rejection;
-    rejection.piece = check.conditions + 1;
-    ref::Pieces pieces(text);
-    ref::Span piece;
-    for (std::size_t i = 0; pieces.Next(piece); ++i) {
-      if (i < check.conditions) continue;
+    check.rejection.piece = check.conditions + 1;
+  }
+  own.definitions.clear();  // the records are not needed any more
+
+  // One reading of the text by the located reader explains both: the
+  // pieces as a parse cuts them, each located once.
+  ref::Pieces pieces(text);
+  const std::string_view joiner = pieces.joiner();
+  ref::Span piece;
+  for (std::size_t i = 0; pieces.Next(piece); ++i) {
+    if (!accepted && i < check.conditions) continue;
+    const ref::LocatedCondition c = ref::LocateCondition(text, piece);
+    if (!accepted) {
+      Rejection& rejection = check.rejection;
       rejection.offset = piece.offset;
-      const ref::LocatedCondition c = ref::LocateCondition(text, piece);
       if (c.rejected && !c.params.empty()) {
         rejection.item = c.params.size();
         rejection.item_offset = c.params.back().item.offset;
         rejection.item_size = c.params.back().item.size;
       }
-      break;
+      check.causes.Add(
+          Cause{CauseKind::kRejectedItem, Describe(rejection, text),
+                rejection.item != 0 ? rejection.item_offset : rejection.offset,
+                rejection.item_size});
+      return check;
     }
-    check.causes.Add(
-        Cause{CauseKind::kRejectedItem, Describe(rejection, text),
-              rejection.item != 0 ? rejection.item_offset : rejection.offset,
-              rejection.item_size});
-    return check;
-  }
-  Write(kind, check.written, defs);
-  if (check.written == text) {
-    check.written = std::string();
-    return check;
-  }
-  check.status = Status::kLossy;
-  check.difference = static_cast<std::size_t>(
-      std::mismatch(text.begin(), text.end(), check.written.begin(),
-                    check.written.end())
-          .first -
-      text.begin());
-  own.definitions.clear();  // the records are not needed any more
-  const std::string_view joiner = ref::Joiner(text);
-  ref::Pieces pieces(text);
-  ref::Span piece;
-  for (std::size_t i = 0; pieces.Next(piece); ++i) {
-    const bool last = pieces.joiner_after() == kNone;
-    PieceCauses(text, joiner, i, last, ref::LocateCondition(text, piece),
+    PieceCauses(text, joiner, i, pieces.joiner_after() == kNone, c,
                 check.causes);
   }
   if (check.causes.total() == 0) {
@@ -254,8 +279,8 @@ std::string Describe(const Rejection& rejection, std::string_view text) {
                         ") is rejected";
   if (rejection.item == 0) return message;
   return message + ": its parameter item " + std::to_string(rejection.item) +
-         " (at byte " + std::to_string(rejection.item_offset) +
-         ") has no \"==\" of its own: " +
+         " (at byte " + std::to_string(rejection.item_offset) + ") has no " +
+         Shown(kKeySeparator) + " of its own: " +
          Excerpt(text.substr(rejection.item_offset, rejection.item_size));
 }
 
