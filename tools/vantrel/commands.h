@@ -38,7 +38,7 @@ struct Options {
   Detect detect = Detect::kAuto;
   std::size_t max_causes = rules::kDefaultMaxCauses;
   std::string file = "-";
-  std::string output;
+  std::string output = "-";  // "-" is standard output; "" is refused
 };
 
 struct Result {
