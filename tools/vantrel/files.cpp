@@ -326,12 +326,14 @@ bool Input::Fill() {
 }
 
 std::string Input::ReadAll() {
+  struct stat info {};
+  if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    buffer_.reserve(static_cast<std::size_t>(info.st_size) + kChunk);
+  }
   while (Fill()) {
   }
-  std::string text = buffer_.substr(start_);
-  buffer_.clear();
-  start_ = 0;
-  return text;
+  buffer_.erase(0, std::exchange(start_, 0));
+  return std::exchange(buffer_, std::string());
 }
 
 bool Input::NextLine(std::string& line) {

@@ -397,9 +397,12 @@ void CountWrites(std::size_t writes) { writes_seen = writes + 1; }
 // An update in place killed by SIGTERM before each of its writes (to the
 // temporary file, then over the target): the target holds the old content
 // or the new one, whole, every time, and no temporary file is left. The
-// old content is the longer, so that a half copy would show.
+// old content is the longer, so that a half copy would show. The targets:
+// a file with two names; a file in a folder its user cannot write (the
+// temporary file in $TMPDIR); and, as root, a file of someone else's that
+// nobody may write, in a sticky folder (the temporary file beside it).
 TEST_F(OutputFile, AKilledUpdateInPlaceLeavesOldOrNewContent) {
-  constexpr std::size_t kChunks = 50;
+  constexpr std::size_t kChunks = 40;
   const std::string piece(std::size_t{1} << 16, 'n');
   std::string fresh;
   for (std::size_t i = 0; i < kChunks; ++i) fresh += piece;
@@ -431,13 +434,23 @@ TEST_F(OutputFile, AKilledUpdateInPlaceLeavesOldOrNewContent) {
   struct Target {
     std::string path;
     std::string other_name;  // "" when none
-    bool locked;
+    bool locked;             // run as nobody
   };
-  const std::vector<Target> targets = {{At("rule.txt"), At("link.txt"), false},
-                                       {At("locked/rule.txt"), "", true}};
+  std::vector<Target> targets = {{At("rule.txt"), At("link.txt"), false},
+                                 {At("locked/rule.txt"), "", true}};
+  if (geteuid() == 0) {
+    std::filesystem::create_directories(At("sticky"));
+    ASSERT_EQ(chmod(At("sticky").c_str(), 01777), 0);
+    WriteFile(At("sticky/rule.txt"), old);
+    ASSERT_EQ(chown(At("sticky/rule.txt").c_str(), 65533, 65533), 0);
+    ASSERT_EQ(chmod(At("sticky/rule.txt").c_str(), 0666), 0);
+    targets.push_back({At("sticky/rule.txt"), "", true});
+  }
   std::vector<std::string> failures;
   std::size_t tried = 0;
+  std::size_t skipped = 0;  // targets left out: cannot run as nobody
   for (const Target& target : targets) {
+    const ino_t inode = LinkInfo(target.path).st_ino;
     for (std::size_t at = 0; at < writes; ++at) {
       const int code = InChild([&] {
         if (target.locked && !AsNobody()) return kSkipped;
@@ -448,7 +461,10 @@ TEST_F(OutputFile, AKilledUpdateInPlaceLeavesOldOrNewContent) {
         write_fresh(target.path);
         return 0;
       });
-      if (code == kSkipped) break;
+      if (code == kSkipped) {
+        ++skipped;
+        break;
+      }
       ++tried;
       const std::string& expected = at < gathering ? old : fresh;
       const std::string got = ReadFile(target.path);
@@ -467,9 +483,13 @@ TEST_F(OutputFile, AKilledUpdateInPlaceLeavesOldOrNewContent) {
       if (!TemporaryFiles().empty()) {
         failures.push_back(where + ": a temporary file is left");
       }
+      if (LinkInfo(target.path).st_ino != inode) {
+        failures.push_back(where + ": replaced, not updated in place");
+      }
       WriteFile(target.path, old);
     }
   }
+  EXPECT_EQ(tried, (targets.size() - skipped) * writes);
   EXPECT_GE(tried, writes);
   EXPECT_TRUE(failures.empty()) << failures.size() << " of " << tried
                                 << " kills failed; first: " << failures.front();
