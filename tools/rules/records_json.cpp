@@ -579,7 +579,7 @@ Combination ReadRecordsJson(std::string_view json, ByteMode mode,
                             AlertDefinitions& target) {
   Reader reader(json, mode, Place::kRecordsRoot, target);
   reader.Read();
-  const auto missing =
+  const auto* const missing =
       std::find_if(kRootMembers.begin(), kRootMembers.end(),
                    [&](const char* member) { return !reader.has(member); });
   if (missing != kRootMembers.end()) {
