@@ -92,11 +92,13 @@ void SetFileWriteHookForTesting(void (*hook)(std::size_t writes));
 //   temporary file (beside the target, or in $TMPDIR or /tmp when the
 //   folder is not writable) gathers the whole new content, and Commit()
 //   copies it over the target with SIGINT, SIGTERM and SIGHUP held back,
-//   removing the temporary file only once the copy is complete. A signal at
-//   any moment leaves the old or the new content whole (the process then
-//   dies of it). Space for the new content is reserved before the copy
-//   where the file system allows; if the copy fails all the same (an I/O
-//   error), the temporary file is kept and named in the message.
+//   removing the temporary file only once the copy is complete. One of
+//   those signals at any moment leaves the old or the new content whole
+//   (the process then dies of it; SIGKILL or a crash during the copy can
+//   still leave the target half written). Space for the new content is
+//   reserved before the copy where the file system allows; if the copy
+//   fails all the same (an I/O error), the temporary file is kept and named
+//   in the message.
 // - A target that cannot be written is refused by the constructor, before
 //   any work is done: a directory, a missing folder, a file the user may
 //   not write (root may write any file, as with the shell's `>`), a folder
