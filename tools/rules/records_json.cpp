@@ -1,7 +1,9 @@
 #include "records_json.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -27,78 +29,7 @@ std::string Prefix(const std::string& path) {
   return path.empty() ? std::string() : path + ".";
 }
 
-// Checks that `object` has no members but `members` and gives them in the
-// order asked, nullptr where missing.
-template <std::size_t N>
-std::array<const Json*, N> Members(const Json& object, const std::string& path,
-                                   const std::array<const char*, N>& members,
-                                   const char* expected) {
-  if (!object.is_object()) {
-    Mismatch(path.empty() ? "(top level)" : path, expected, object);
-  }
-  std::array<const Json*, N> found{};
-  for (const auto& item : object.items()) {
-    std::size_t i = 0;
-    while (i < N && item.key() != members.at(i)) ++i;
-    if (i == N) {
-      std::string names;
-      for (const char* name : members) {
-        names.append(names.empty() ? "\"" : ", \"").append(name) += '"';
-      }
-      throw InputError(Prefix(path) + MemberName(item.key()) +
-                       ": unknown member (expected " + names + ")");
-    }
-    found.at(i) = &item.value();
-  }
-  return found;
-}
-
-const Json& Need(const Json* member, const std::string& path,
-                 const char* name) {
-  if (member == nullptr) {
-    throw InputError((path.empty() ? "(top level)" : path) +
-                     ": missing member \"" + name + "\"");
-  }
-  return *member;
-}
-
-std::string Field(const Json& value, ByteMode mode, const std::string& path) {
-  if (!value.is_string()) Mismatch(path, "a string", value);
-  return FieldBytes(value.get<std::string>(), mode, path);
-}
-
-void AddRecord(const Json& object, ByteMode mode, const std::string& path,
-               AlertDefinitions& target) {
-  const auto members =
-      Members<3>(object, path, {"name", "detail", "params"},
-                 R"(an object with "name", "detail" and "params")");
-  AlertDefinition record;
-  record.name = Field(Need(members[0], path, "name"), mode, path + ".name");
-  record.detail =
-      Field(Need(members[1], path, "detail"), mode, path + ".detail");
-  const Json& params = Need(members[2], path, "params");
-  if (!params.is_array()) {
-    Mismatch(path + ".params", "an array of parameters", params);
-  }
-  for (std::size_t p = 0; p < params.size(); ++p) {
-    const std::string param_path = path + ".params[" + std::to_string(p) + "]";
-    const auto parts = Members<2>(params[p], param_path, {"key", "values"},
-                                  R"(an object with "key" and "values")");
-    DefinitionParam& param = record.params.emplace_back();
-    param.key =
-        Field(Need(parts[0], param_path, "key"), mode, param_path + ".key");
-    const Json& values = Need(parts[1], param_path, "values");
-    if (!values.is_array()) {
-      Mismatch(param_path + ".values", "an array of strings", values);
-    }
-    for (std::size_t v = 0; v < values.size(); ++v) {
-      param.values.push_back(Field(
-          values[v], mode, param_path + ".values[" + std::to_string(v) + "]"));
-    }
-  }
-  target.definitions.push_back(std::move(record));
-}
-
+// The combination's value: null or an integer from 0 to 4294967295.
 Combination CombinationOf(const Json& value) {
   constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
   const std::string expected =
@@ -127,66 +58,153 @@ Combination CombinationOf(const Json& value) {
   Mismatch("combination", "null or an integer from 0 to 4294967295", value);
 }
 
-// Builds the document as nlohmann's own DOM reader does, with three
-// differences: a member given twice is an error, the records of a top-level
-// "definitions" array are read into `target` as each one ends (and dropped
-// from the tree), and a syntax error names its line and column from the
-// byte the reader stopped at.
+// The members a rule line may hold besides its own: those of the tool's
+// reports, which a line that went through a report carries along.
+constexpr std::array<const char*, 15> kReportMembers = {
+    "status",        "conditions",  "difference",
+    "causes",        "more_causes", "message",
+    "line",          "piece",       "offset",
+    "item",          "item_offset", "problems",
+    "more_problems", "survives",    "first_difference"};
+
+// A batch line's id as its reports write it back.
+Report IdOf(const Json& value) {
+  if (value.is_string()) return value.get<std::string>();
+  if (value.is_number_unsigned()) return value.get<std::uint64_t>();
+  return value.get<std::int64_t>();
+}
+
+// What a value in the document must be, from where it stands.
+enum class Place {
+  kRecordsRoot,  // a records document: {"combination", "definitions"}
+  kLineRoot,     // a batch line: {"id", "text", ...}
+  kCombination,  // null or an integer
+  kDefinitions,  // [record, ...]
+  kRecord,       // {"name", "detail", "params"}
+  kParams,       // [param, ...]
+  kParam,        // {"key", "values"}
+  kValues,       // [string, ...]
+  kString,       // name, detail, key, a value, text, status
+  kId,           // a string or an integer
+  kAny,          // a report member's value: read past, never kept
+};
+
+// The members of each kind of object, in the order missing ones are named.
+// A line's report members come after its own; only "status" is read.
+constexpr std::array<const char*, 2> kRootMembers = {"definitions",
+                                                     "combination"};
+constexpr std::array<const char*, 3> kRecordMembers = {"name", "detail",
+                                                       "params"};
+constexpr std::array<const char*, 2> kParamMembers = {"key", "values"};
+constexpr std::array<const char*, 4> kLineMembers = {
+    "id", "text", "combination", "definitions"};
+
+// How deep a report member's value may nest; a records document nests six
+// levels at most, so anything deeper is refused as soon as it opens.
+constexpr std::size_t kMostDepth = 64;
+
+// Reads a records document, or a batch line, as nlohmann's SAX reader hands
+// it over, and refuses it at the first event that shows a wrong shape: no
+// tree is built, records go straight into their AlertDefinitions as each one
+// ends, and a report member's value is read past without being kept. So the
+// memory used is the records' own, whatever the input.
 class Reader {
  public:
-  Reader(std::string_view input, ByteMode mode, AlertDefinitions* target)
-      : input_(input), mode_(mode), target_(target) {}
+  Reader(std::string_view input, ByteMode mode, Place root,
+         AlertDefinitions& target)
+      : input_(input), mode_(mode), root_(root), target_(target) {}
 
-  Json Read() {
+  void Read() {
     // The JSON reader would take a NUL byte for the end of its input.
     if (const std::size_t nul = input_.find('\0');
         nul != std::string_view::npos) {
       throw InputError("byte " + std::to_string(nul) +
                        ": a NUL byte, which JSON does not allow");
     }
-    Json::sax_parse(input_.begin(), input_.end(), this,
-                    Json::input_format_t::json, true);
-    return std::move(root_);
+    const bool read = Json::sax_parse(input_.begin(), input_.end(), this,
+                                      Json::input_format_t::json, true);
+    if (!failure_.empty()) throw InputError(failure_);
+    if (!read) throw InputError("the reader stopped");  // not reached
   }
 
-  // The nlohmann SAX interface.
-  bool null() { return Value(Json(nullptr)); }
-  bool boolean(bool value) { return Value(Json(value)); }
+  // What was read.
+  Combination combination() const { return combination_; }
+  bool has(const char* member) const {
+    const auto& names = root_ == Place::kLineRoot ? LineNames() : RootNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (std::string_view(names.at(i)) == member)
+        return (seen_ >> i & 1U) != 0;
+    }
+    return false;
+  }
+  const Report& id() const { return id_; }
+  const std::optional<std::string>& text() const { return text_; }
+  const std::optional<std::string>& status() const { return status_; }
+
+  // The nlohmann SAX interface. Each returns false only to stop the reader
+  // once a failure is noted (see Fail).
+  bool null() { return Scalar(Json(nullptr)); }
+  bool boolean(bool value) { return Scalar(Json(value)); }
   bool number_integer(Json::number_integer_t value) {
-    return Value(Json(value));
+    return Scalar(Json(value));
   }
   bool number_unsigned(Json::number_unsigned_t value) {
-    return Value(Json(value));
+    return Scalar(Json(value));
   }
   bool number_float(Json::number_float_t value, const std::string& /*text*/) {
-    return Value(Json(value));
+    return Scalar(Json(value));
   }
-  bool string(std::string& value) { return Value(Json(std::move(value))); }
-  bool binary(Json::binary_t& /*value*/) { return Value(Json(nullptr)); }
-  bool start_object(std::size_t /*size*/) {
-    frames_.push_back(Frame{Json::object(), {}, 0});
-    return true;
-  }
-  bool key(std::string& name) {
-    Frame& frame = frames_.back();
-    if (frame.value.contains(name)) {
-      throw InputError(Prefix(Path(false)) + MemberName(name) +
-                       ": given twice");
+  bool binary(Json::binary_t& /*value*/) { return Scalar(Json(nullptr)); }
+  bool string(std::string& value) {
+    if (!failure_.empty()) return Skipped(Json(std::move(value)));
+    const Place place = Here();
+    if (place == Place::kString) {
+      try {
+        StringValue(std::move(value));
+      } catch (const InputError& error) {  // bytes the mode cannot carry
+        Fail(error.what());
+      }
+    } else if (place == Place::kId) {
+      id_ = value;
+    } else if (place != Place::kAny) {
+      Wrong(place, "a string");
     }
-    frame.member = std::move(name);
-    return true;
+    return Next();
   }
+  bool start_object(std::size_t /*size*/) { return Open(true); }
+  bool start_array(std::size_t /*size*/) { return Open(false); }
   bool end_object() { return Close(); }
-  bool start_array(std::size_t /*size*/) {
-    frames_.push_back(Frame{Json::array(), {}, 0});
+  bool end_array() { return Close(); }
+
+  // (The reader hands the name over to be taken; it is only looked at.)
+  // cppcheck-suppress constParameter
+  bool key(std::string& name) {
+    if (!failure_.empty()) {
+      if (depth_ == 1) at_id_ = name == "id";
+      return true;
+    }
+    Frame& frame = frames_.back();
+    const auto& names = NamesOf(frame.place);
+    if (names.empty()) return true;  // inside a report member's value
+    std::size_t i = 0;
+    while (i < names.size() && name != names.at(i)) ++i;
+    if (i == names.size()) {
+      Fail(Prefix(ObjectPath()) + MemberName(name) + ": unknown member " +
+           Expected(frame.place));
+      return true;
+    }
+    if ((frame.seen >> i & 1U) != 0) {
+      Fail(Prefix(ObjectPath()) + MemberName(name) + ": given twice");
+      return true;
+    }
+    frame.seen |= std::uint32_t{1} << i;
+    frame.member = i;
     return true;
   }
-  bool end_array() { return Close(); }
-  // The top-level "id" member, once read (null before).
-  const Json& id() const { return id_; }
 
   bool parse_error(std::size_t position, const std::string& token,
                    const nlohmann::detail::exception& error) {
+    if (!failure_.empty()) return false;  // the first failure is told
     // `position` counts the bytes read, the one that failed included; the
     // message shows the input from there rather than the reader's token,
     // which it prints in a form of its own.
@@ -206,23 +224,275 @@ class Reader {
 
  private:
   struct Frame {
-    Json value;
-    std::string member;     // objects: the member being read
-    std::size_t index = 0;  // arrays: the element being read
+    Place place;
+    std::size_t member = 0;  // objects: the member being read
+    std::size_t index = 0;   // arrays: the element being read
+    std::uint32_t seen = 0;  // objects: the members read
   };
 
-  // The path of the value being read: "definitions[2].params"; without
-  // the member of the innermost object when `member` is false.
-  std::string Path(bool member = true) const {
+  static const std::vector<const char*>& RootNames() {
+    static const std::vector<const char*> names(kRootMembers.begin(),
+                                                kRootMembers.end());
+    return names;
+  }
+  static const std::vector<const char*>& LineNames() {
+    static const std::vector<const char*> names = [] {
+      std::vector<const char*> all(kLineMembers.begin(), kLineMembers.end());
+      all.insert(all.end(), kReportMembers.begin(), kReportMembers.end());
+      return all;
+    }();
+    return names;
+  }
+  static const std::vector<const char*>& NamesOf(Place place) {
+    static const std::vector<const char*> none;
+    static const std::vector<const char*> record(kRecordMembers.begin(),
+                                                 kRecordMembers.end());
+    static const std::vector<const char*> param(kParamMembers.begin(),
+                                                kParamMembers.end());
+    switch (place) {
+      case Place::kRecordsRoot:
+        return RootNames();
+      case Place::kLineRoot:
+        return LineNames();
+      case Place::kRecord:
+        return record;
+      case Place::kParam:
+        return param;
+      default:
+        return none;
+    }
+  }
+  static std::string Expected(Place place) {
+    switch (place) {
+      case Place::kRecordsRoot:
+        return R"((expected "combination", "definitions"))";
+      case Place::kRecord:
+        return R"((expected "name", "detail", "params"))";
+      case Place::kParam:
+        return R"((expected "key", "values"))";
+      default:
+        return R"((expected "id", "text", "combination" and "definitions", or a report's members))";
+    }
+  }
+
+  // Where the next value goes.
+  Place Here() const {
+    if (frames_.empty()) return root_;
+    const Frame& frame = frames_.back();
+    switch (frame.place) {
+      case Place::kRecordsRoot:
+        return frame.member == 0 ? Place::kDefinitions : Place::kCombination;
+      case Place::kLineRoot:
+        switch (frame.member) {
+          case 0:
+            return Place::kId;
+          case 1:
+            return Place::kString;  // text
+          case 2:
+            return Place::kCombination;
+          case 3:
+            return Place::kDefinitions;
+          case kLineMembers.size():
+            return Place::kString;  // status
+          default:
+            return Place::kAny;
+        }
+      case Place::kDefinitions:
+        return Place::kRecord;
+      case Place::kRecord:
+        return frame.member == 2 ? Place::kParams : Place::kString;
+      case Place::kParams:
+        return Place::kParam;
+      case Place::kParam:
+        return frame.member == 1 ? Place::kValues : Place::kString;
+      case Place::kValues:
+        return Place::kString;
+      default:
+        return Place::kAny;
+    }
+  }
+
+  // The path through the first `frames` frames: "definitions[2].params".
+  std::string PathTo(std::size_t frames) const {
     std::string path;
-    for (const Frame& frame : frames_) {
-      if (frame.value.is_array()) {
+    for (std::size_t f = 0; f < frames; ++f) {
+      const Frame& frame = frames_[f];
+      if (frame.place == Place::kDefinitions || frame.place == Place::kParams ||
+          frame.place == Place::kValues) {
         path += "[" + std::to_string(frame.index) + "]";
-      } else if (member || &frame != &frames_.back()) {
-        path += (path.empty() ? "" : ".") + MemberName(frame.member);
+      } else {
+        path += (path.empty() ? "" : ".") +
+                std::string(NamesOf(frame.place).at(frame.member));
       }
     }
     return path;
+  }
+  // The value about to be read, and the object it is in.
+  std::string Path() const { return PathTo(frames_.size()); }
+  std::string ObjectPath() const {
+    return frames_.empty() ? std::string() : PathTo(frames_.size() - 1);
+  }
+  std::string PathOrTop() const {
+    const std::string path = Path();
+    return path.empty() ? "(top level)" : path;
+  }
+
+  // The value found where `place` wanted something else.
+  void Wrong(Place place, const std::string& found) {
+    const std::string path = PathOrTop();
+    const auto expected = [&](const char* what) {
+      Fail(path + ": expected " + what + ", found " + found);
+    };
+    switch (place) {
+      case Place::kRecordsRoot:
+        return expected(R"(an object with "combination" and "definitions")");
+      case Place::kLineRoot:
+        return expected("a JSON object");
+      case Place::kCombination:
+        return expected("null or an integer from 0 to 4294967295");
+      case Place::kDefinitions:
+        return expected("an array of records");
+      case Place::kRecord:
+        return expected(R"(an object with "name", "detail" and "params")");
+      case Place::kParams:
+        return expected("an array of parameters");
+      case Place::kParam:
+        return expected(R"(an object with "key" and "values")");
+      case Place::kValues:
+        return expected("an array of strings");
+      case Place::kString:
+        return expected("a string");
+      case Place::kId:
+        return expected("a string or an integer");
+      case Place::kAny:
+        return;
+    }
+  }
+
+  // Notes the first failure. A batch line is then read on for its "id"
+  // only (for the error row), in constant memory; anything else stops.
+  void Fail(const std::string& message) {
+    if (root_ != Place::kLineRoot || !id_.is_null()) throw InputError(message);
+    failure_ = message;
+    depth_ = frames_.size();
+    at_id_ = false;
+  }
+  bool Skipped(const Json& value) {
+    if (depth_ == 1 && at_id_ &&
+        (value.is_string() || value.is_number_integer())) {
+      id_ = IdOf(value);
+      throw InputError(failure_);
+    }
+    return true;
+  }
+
+  bool Scalar(const Json& value) {
+    if (!failure_.empty()) return Skipped(value);
+    const Place place = Here();
+    switch (place) {
+      case Place::kCombination:
+        try {
+          combination_ = CombinationOf(value);
+        } catch (const InputError& error) {
+          Fail(error.what());
+        }
+        break;
+      case Place::kId:
+        if (value.is_string() || value.is_number_integer()) {
+          id_ = IdOf(value);
+        } else {
+          Wrong(place, Found(value));
+        }
+        break;
+      case Place::kAny:
+        break;
+      default:
+        Wrong(place, Found(value));
+    }
+    return Next();
+  }
+
+  void StringValue(std::string value) {
+    const Frame& frame = frames_.back();
+    switch (frame.place) {
+      case Place::kLineRoot:
+        if (frame.member == 1) {
+          text_ = FieldBytes(std::move(value), mode_, "text");
+        } else {
+          status_ = std::move(value);
+        }
+        return;
+      case Place::kRecord: {
+        std::string& field = frame.member == 0 ? record_.name : record_.detail;
+        field = FieldBytes(std::move(value), mode_, Path());
+        return;
+      }
+      case Place::kParam:
+        record_.params.back().key = FieldBytes(std::move(value), mode_, Path());
+        return;
+      default:  // kValues
+        record_.params.back().values.push_back(
+            FieldBytes(std::move(value), mode_, Path()));
+    }
+  }
+
+  bool Open(bool object) {
+    if (!failure_.empty()) return ++depth_ <= kMostDepth;
+    const Place place = Here();
+    const bool wanted =
+        place == Place::kAny ||
+        (object ? place == Place::kRecordsRoot || place == Place::kLineRoot ||
+                      place == Place::kRecord || place == Place::kParam
+                : place == Place::kDefinitions || place == Place::kParams ||
+                      place == Place::kValues);
+    if (!wanted) {
+      Wrong(place, object ? "an object" : "an array");
+      return ++depth_ <= kMostDepth;
+    }
+    if (frames_.size() >= kMostDepth) {
+      Fail(std::string(NamesOf(frames_[0].place).at(frames_[0].member)) +
+           ": nested deeper than " + std::to_string(kMostDepth) + " levels");
+      return false;
+    }
+    if (place == Place::kRecord) record_ = AlertDefinition{};
+    if (place == Place::kParam) record_.params.emplace_back();
+    frames_.push_back(Frame{place});
+    return true;
+  }
+
+  bool Close() {
+    if (!failure_.empty()) {
+      --depth_;
+      return true;
+    }
+    const Frame frame = frames_.back();
+    const auto& names = NamesOf(frame.place);
+    // The members every record and parameter must have, in order.
+    const std::size_t required =
+        frame.place == Place::kRecord || frame.place == Place::kParam
+            ? names.size()
+            : 0;
+    for (std::size_t i = 0; i < required; ++i) {
+      if ((frame.seen >> i & 1U) == 0) {
+        const std::string path = ObjectPath();
+        Fail((path.empty() ? "(top level)" : path) + ": missing member \"" +
+             names.at(i) + "\"");
+        --depth_;
+        return true;
+      }
+    }
+    frames_.pop_back();
+    if (frames_.empty()) seen_ = frame.seen;
+    if (frame.place == Place::kRecord) {
+      target_.definitions.push_back(std::move(record_));
+      record_ = AlertDefinition{};
+    }
+    return frames_.empty() || Next();
+  }
+  // After a value: the next element of an array.
+  bool Next() {
+    if (!frames_.empty()) ++frames_.back().index;
+    return true;
   }
 
   // "line 2, column 7": the line of the byte the reader stopped at, and the
@@ -241,42 +511,20 @@ class Reader {
            std::to_string(position - line_start);
   }
 
-  bool Value(Json value) {
-    if (frames_.size() == 1 && frames_.front().member == "id") {
-      id_ = value;  // kept for the error row of a line that fails later
-    }
-    if (frames_.empty()) {
-      root_ = std::move(value);
-      return true;
-    }
-    Frame& parent = frames_.back();
-    if (parent.value.is_object()) {
-      parent.value[parent.member] = std::move(value);
-      return true;
-    }
-    if (target_ != nullptr && frames_.size() == 2 &&
-        frames_.front().member == "definitions" &&
-        frames_.front().value.is_object()) {
-      AddRecord(value, mode_, Path(), *target_);
-    } else {
-      parent.value.push_back(std::move(value));
-    }
-    ++parent.index;
-    return true;
-  }
-
-  bool Close() {
-    Json value = std::move(frames_.back().value);
-    frames_.pop_back();
-    return Value(std::move(value));
-  }
-
   std::string_view input_;
   ByteMode mode_;
-  AlertDefinitions* target_;
+  Place root_;
+  AlertDefinitions& target_;
   std::vector<Frame> frames_;
-  Json root_;
-  Json id_;
+  AlertDefinition record_;  // the record being read
+  std::uint32_t seen_ = 0;  // the top-level members read
+  Combination combination_;
+  Report id_;
+  std::optional<std::string> text_;
+  std::optional<std::string> status_;
+  std::string failure_;    // the first shape error of a batch line
+  std::size_t depth_ = 0;  // after it: how deep the reader is
+  bool at_id_ = false;     // after it: the top-level member is "id"
 };
 
 // One record, with line breaks and indents (`pretty`) or on one line.
@@ -325,108 +573,41 @@ void AppendRecords(std::string& out, const AlertDefinitions& defs,
   out += pretty ? "]\n}\n" : "]";
 }
 
-// The members of a batch line that the tool's own reports write; a line
-// read back may carry them.
-constexpr std::array<const char*, 15> kReportMembers = {
-    "status",        "conditions",  "difference",
-    "causes",        "more_causes", "message",
-    "line",          "piece",       "offset",
-    "item",          "item_offset", "problems",
-    "more_problems", "survives",    "first_difference"};
-
 }  // namespace
 
 Combination ReadRecordsJson(std::string_view json, ByteMode mode,
                             AlertDefinitions& target) {
-  Reader reader(json, mode, &target);
-  const Json root = reader.Read();
-  const auto members =
-      Members<2>(root, "", {"combination", "definitions"},
-                 R"(an object with "combination" and "definitions")");
-  const Json& definitions = Need(members[1], "", "definitions");
-  // The records themselves were taken out as they were read.
-  if (!definitions.is_array()) {
-    Mismatch("definitions", "an array of records", definitions);
+  Reader reader(json, mode, Place::kRecordsRoot, target);
+  reader.Read();
+  const auto* const missing =
+      std::find_if(kRootMembers.begin(), kRootMembers.end(),
+                   [&](const char* member) { return !reader.has(member); });
+  if (missing != kRootMembers.end()) {
+    throw InputError(std::string(R"((top level): missing member ")") +
+                     *missing + "\"");
   }
-  return CombinationOf(Need(members[0], "", "combination"));
+  return reader.combination();
 }
-
-namespace {
-
-// The members a rule line may hold: its own, and those of the tool's
-// reports, which a line that went through a report carries along.
-void CheckRuleMembers(const Json& root) {
-  for (const auto& item : root.items()) {
-    const std::string& name = item.key();
-    if (name == "id" || name == "text" || name == "combination" ||
-        name == "definitions") {
-      continue;
-    }
-    bool known = false;
-    for (const char* member : kReportMembers) known = known || name == member;
-    if (!known) {
-      throw InputError(
-          MemberName(name) +
-          R"(: unknown member (expected "id", "text", "combination" and "definitions", or a report's members))");
-    }
-  }
-}
-
-// The string member `name` of `root`, if it is there.
-std::optional<std::string> StringMember(const Json& root, const char* name) {
-  const auto member = root.find(name);
-  if (member == root.end()) return std::nullopt;
-  if (!member->is_string()) {
-    throw InputError(std::string(name) + ": expected a string, found " +
-                     Found(*member));
-  }
-  return member->get<std::string>();
-}
-
-}  // namespace
 
 void ReadRuleLine(std::string_view line, ByteMode mode, RuleLine& rule) {
-  Reader reader(line, mode, &rule.defs);
-  Json root;
+  Reader reader(line, mode, Place::kLineRoot, rule.defs);
   try {
-    root = reader.Read();
+    reader.Read();
   } catch (const InputError&) {
-    if (reader.id().is_string() || reader.id().is_number_integer()) {
-      rule.id = Report::parse(reader.id().dump());
-    }
+    if (!reader.id().is_null()) rule.id = reader.id();
     throw;
   }
-  if (!root.is_object()) {
-    throw InputError("(top level): expected a JSON object, found " +
-                     Found(root));
-  }
-  const auto id = root.find("id");
-  if (id != root.end()) {
-    if (!id->is_string() && !id->is_number_integer()) {
-      throw InputError("id: expected a string or an integer, found " +
-                       Found(*id));
-    }
-    rule.id = Report::parse(id->dump());
-  }
-  CheckRuleMembers(root);
-  if (id == root.end()) throw InputError(R"((top level): missing member "id")");
-  rule.status = StringMember(root, "status");
-  if (std::optional<std::string> text = StringMember(root, "text")) {
-    rule.text = FieldBytes(*text, mode, "text");
-  }
-  const auto combination = root.find("combination");
-  const auto definitions = root.find("definitions");
-  if ((combination == root.end()) != (definitions == root.end())) {
+  if (!reader.has("id"))
+    throw InputError(R"((top level): missing member "id")");
+  rule.id = reader.id();
+  rule.status = reader.status();
+  rule.text = reader.text();
+  if (reader.has("combination") != reader.has("definitions")) {
     throw InputError(
         R"((top level): "combination" and "definitions" go together)");
   }
-  if (definitions != root.end()) {
-    if (!definitions->is_array()) {
-      Mismatch("definitions", "an array of records", *definitions);
-    }
-    rule.combination = CombinationOf(*combination);
-    rule.has_records = true;
-  }
+  rule.has_records = reader.has("definitions");
+  rule.combination = reader.combination();
   if (!rule.text && !rule.has_records) {
     throw InputError(
         R"((top level): expected "text", or "combination" and "definitions")");

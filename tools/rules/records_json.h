@@ -10,8 +10,11 @@
 // expected an array of strings, found a string"); syntax errors, numbers out
 // of range included, name the line and column and show the text there.
 //
-// Reading is streaming: each record of "definitions" is taken out of the
-// document as soon as it is complete, so no tree of the whole is built.
+// Reading is streaming and follows the shape as it goes: the first value of
+// the wrong type, or an unknown or repeated member, is refused where it
+// stands (before anything after it is read), records are built field by
+// field, and no tree of the document is made. A batch line's report members
+// are read past without being kept, nested 64 levels at most.
 #ifndef VANTREL_TOOLS_RULES_RECORDS_JSON_H_
 #define VANTREL_TOOLS_RULES_RECORDS_JSON_H_
 

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-namespace vantrel_cli {
+namespace vantrel::cli {
 namespace {
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
@@ -39,6 +39,16 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+void (*file_write_hook)(std::size_t) = nullptr;
+std::size_t file_writes = 0;
+
+// WriteAll for the bytes of a file (the temporary file, or the target of an
+// update in place), where a test may step in.
+bool WriteToFile(int fd, std::string_view bytes) {
+  if (file_write_hook != nullptr) file_write_hook(file_writes++);
+  return WriteAll(fd, bytes);
+}
+
 // The folder part of a path, with its final slash: "" for a bare name.
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -54,15 +64,45 @@ bool Writable(const std::string& path, int how) {
   return faccessat(AT_FDCWD, path.c_str(), how, AT_EACCESS) == 0;
 }
 
+// The descriptor that `path` names (/dev/stdout, /dev/fd/3,
+// /proc/self/fd/3, /proc/<this process>/fd/3), or -1. These are written
+// as open descriptors: what /proc shows behind them is the file, pipe or
+// terminal the descriptor leads to, which must not be replaced or reopened.
+int DescriptorNamed(const std::string& path) {
+  if (path == "/dev/stdin") return STDIN_FILENO;
+  if (path == "/dev/stdout") return STDOUT_FILENO;
+  if (path == "/dev/stderr") return STDERR_FILENO;
+  const std::array<std::string, 4> folders = {
+      "/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/",
+      "/proc/" + std::to_string(getpid()) + "/fd/"};
+  for (const std::string& folder : folders) {
+    if (path.compare(0, folder.size(), folder) != 0) continue;
+    const std::string number = path.substr(folder.size());
+    constexpr std::size_t kMostDigits = 9;
+    if (number.empty() || number.size() > kMostDigits ||
+        number.find_first_not_of("0123456789") != std::string::npos) {
+      return -1;
+    }
+    return std::stoi(number);
+  }
+  return -1;
+}
+
 // Where a chain of symbolic links leads: the first path that is not a link
-// (it may not exist, for a dangling link). Links inside the folders on the
-// way are left to the system, which follows them anyway.
-std::string FollowLinks(const std::string& label, std::string path) {
+// (it may not exist, for a dangling link), or a descriptor named on the
+// way. Links inside the folders on the way are left to the system, which
+// follows them anyway.
+struct Target {
+  std::string path;
+  int fd = -1;
+};
+Target FollowLinks(const std::string& label, std::string path) {
   constexpr int kMostLinks = 40;  // as Linux's own limit
   for (int hops = 0; hops <= kMostLinks; ++hops) {
+    if (const int fd = DescriptorNamed(path); fd >= 0) return {path, fd};
     struct stat info {};
     if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-      return path;
+      return {path, -1};
     }
     std::vector<char> link(static_cast<std::size_t>(info.st_size) + 256);
     ssize_t size = 0;
@@ -224,63 +264,118 @@ std::string_view WithoutFinalLineBreak(std::string_view text) {
   return text;
 }
 
+std::string FileName(std::string_view path) {
+  constexpr std::size_t kPlainBytes = 200;
+  bool plain = !path.empty() && path.size() <= kPlainBytes;
+  for (const char c : path) {
+    plain = plain && c >= ' ' && c <= '~' && c != '"' && c != '\\';
+  }
+  return plain ? std::string(path) : rules::Excerpt(path);
+}
+
+void SetFileWriteHookForTesting(void (*hook)(std::size_t writes)) {
+  file_write_hook = hook;
+  file_writes = 0;
+}
+
 Input::Input(const std::string& path)
-    : label_(path == "-" ? "standard input" : path) {
+    : label_(path == "-" ? "standard input" : FileName(path)) {
   if (path == "-") {
-    in_ = &std::cin;
+    fd_ = STDIN_FILENO;
   } else {
-    struct stat info {};
-    if (stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-      throw InputError(path + " is a directory, not a file");
-    }
-    file_.open(path, std::ios::binary);
-    if (!file_) throw InputError("cannot open " + path + ": " + Reason());
-    in_ = &file_;
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): no mode is passed
+    fd_ = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd_ < 0) throw InputError("cannot open " + label_ + ": " + Reason());
+    owned_ = true;
+  }
+  struct stat info {};
+  if (fstat(fd_, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (owned_) static_cast<void>(close(fd_));
+    throw InputError(label_ + " is a directory, not a file");
   }
   // A byte-order mark is skipped; the start of anything else is kept.
-  while (pending_.size() < kBom.size() &&
-         in_->peek() == static_cast<unsigned char>(kBom[pending_.size()])) {
-    pending_ += static_cast<char>(in_->get());
+  while (buffer_.size() < kBom.size() &&
+         kBom.substr(0, buffer_.size()) == buffer_ && Fill()) {
   }
-  if (pending_ == kBom) pending_.clear();
+  if (std::string_view(buffer_).substr(0, kBom.size()) == kBom) {
+    start_ = kBom.size();
+  }
+}
+
+Input::~Input() {
+  if (owned_) static_cast<void>(close(fd_));
+}
+
+bool Input::Fill() {
+  if (ended_) return false;
+  const std::size_t had = buffer_.size();
+  buffer_.resize(had + kChunk);
+  ssize_t got = 0;
+  do {
+    got = read(fd_, &buffer_[had], kChunk);
+  } while (got < 0 && errno == EINTR);
+  const int error = errno;
+  buffer_.resize(had + static_cast<std::size_t>(got < 0 ? 0 : got));
+  if (got < 0) {
+    throw InputError(
+        "cannot read " + label_ + ": " +
+        (error == EISDIR ? "it is a directory, not a file" : Reason(error)));
+  }
+  ended_ = got == 0;
+  return got > 0;
 }
 
 std::string Input::ReadAll() {
-  std::string text = std::move(pending_);
-  std::array<char, kChunk> chunk{};
-  while (in_->read(chunk.data(), chunk.size()) || in_->gcount() > 0) {
-    text.append(chunk.data(), static_cast<std::size_t>(in_->gcount()));
+  struct stat info {};
+  if (fstat(fd_, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    buffer_.reserve(static_cast<std::size_t>(info.st_size) + kChunk);
   }
-  if (in_->bad()) throw InputError("cannot read " + label_ + ": " + Reason());
-  return text;
+  while (Fill()) {
+  }
+  buffer_.erase(0, std::exchange(start_, 0));
+  return std::exchange(buffer_, std::string());
 }
 
 bool Input::NextLine(std::string& line) {
-  if (!std::getline(*in_, line)) {
-    if (!pending_.empty()) {
-      line = std::move(pending_);
-      pending_.clear();
+  std::size_t scanned = start_;
+  for (;;) {
+    const std::size_t lf = buffer_.find('\n', scanned);
+    if (lf != std::string::npos) {
+      line.assign(buffer_, start_, lf - start_);
+      // A CR before the LF is half of the line ending.
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      start_ = lf + 1;
       return true;
     }
-    if (in_->bad()) throw InputError("cannot read " + label_ + ": " + Reason());
-    return false;
+    // Keep only the unread part, then read on.
+    buffer_.erase(0, start_);
+    start_ = 0;
+    scanned = buffer_.size();
+    if (!Fill()) break;
   }
-  if (!pending_.empty()) line.insert(0, pending_);
-  pending_.clear();
-  // getline stops at the end of the input without an LF: then a final CR is
-  // the rule's own byte, not half of a CRLF.
-  const bool ended_by_lf = !in_->eof();
-  if (ended_by_lf && !line.empty() && line.back() == '\r') line.pop_back();
+  if (buffer_.empty()) return false;
+  // The last line, with no LF: a final CR is the rule's own byte.
+  line = std::move(buffer_);
+  buffer_.clear();
   return true;
 }
 
-Output::Output(const std::string& path) : label_(path) {
-  if (path.empty() || path == "-") {
-    fd_ = STDOUT_FILENO;
-    label_ = "the output";
+Output::Output(const std::string& path)
+    : label_(path == "-" ? "the output" : FileName(path)) {
+  if (path.empty()) {
+    throw InputError(
+        "the output file name is empty (\"-\" is standard output)");
+  }
+  if (path == "-") {
+    OpenStream(STDOUT_FILENO, false);
     return;
   }
-  target_ = FollowLinks(path, path);
+  const Target target = FollowLinks(label_, path);
+  if (target.fd >= 0) {
+    OpenStream(target.fd, false);
+    return;
+  }
+  target_ = target.path;
   const std::string folder = FolderOf(target_);
   const bool folder_writable =
       Writable(folder.empty() ? "." : folder, W_OK | X_OK);
@@ -289,41 +384,58 @@ Output::Output(const std::string& path) : label_(path) {
     const int problem =
         errno == ENOENT ? NewFileProblem(folder, folder_writable) : errno;
     if (problem != 0) Fail(Reason(problem));
-    kind_ = Kind::kReplace;
-    OpenTemporary(folder);
+    OpenTemporary(folder, true);
     if (fchmod(fd_, NewFileMode()) != 0) Fail(Reason());
   } else if (S_ISDIR(info.st_mode)) {
-    throw InputError(path + " is a directory");
+    throw InputError(label_ + " is a directory");
   } else if (!S_ISREG(info.st_mode)) {
     // A device, a FIFO, a terminal: written as it is (a FIFO's open waits
     // for its reader, as the shell's `>` does).
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): no mode is passed
-    fd_ = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (fd_ < 0) Fail(Reason());
-    kind_ = Kind::kDirect;
+    const int fd = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) Fail(Reason());
+    OpenStream(fd, true);
   } else if (!Writable(target_, W_OK)) {
     Fail(Reason(EACCES));
-  } else if (info.st_nlink > 1 || !MayRename(folder, folder_writable, info)) {
-    kind_ = Kind::kInPlace;
-    OpenTemporary(folder_writable ? folder : FallbackFolder());
   } else {
-    kind_ = Kind::kReplace;
-    OpenTemporary(folder);
-    if (!TakeOwnerAndMode(fd_, info)) Fail(Reason());
+    in_place_ = info.st_nlink > 1 || !MayRename(folder, folder_writable, info);
+    OpenTemporary(folder_writable ? folder : FallbackFolder(), folder_writable);
+    if (!in_place_ && !TakeOwnerAndMode(fd_, info)) Fail(Reason());
   }
 }
 
-void Output::OpenTemporary(const std::string& folder) {
-  temp_ = folder + "." + NameOf(target_) + ".vantrel-XXXXXX";
+void Output::OpenStream(int fd, bool owned) {
+  fd_ = fd;
+  owned_ = owned;
+  kind_ = Kind::kStream;
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): no argument
+  const int flags = fcntl(fd_, F_GETFL);
+  if (flags < 0) Fail(Reason());
+  if ((static_cast<unsigned>(flags) & O_ACCMODE) == O_RDONLY) {
+    Fail(Reason(EBADF));
+  }
+}
+
+void Output::OpenTemporary(const std::string& folder, bool beside_target) {
+  // Cut so that the name stays within a file system's 255 bytes.
+  constexpr std::size_t kNameBytes = 200;
+  temp_ =
+      folder + "." + NameOf(target_).substr(0, kNameBytes) + ".vantrel-XXXXXX";
   {
     const SignalsHeld held;
     fd_ = mkostemp(temp_.data(), O_CLOEXEC);
     if (fd_ < 0) {
+      const int error = errno;
       temp_.clear();
-      Fail(Reason());
+      Fail(beside_target
+               ? Reason(error)
+               : "its folder is not writable, and no temporary file can be "
+                 "made in " +
+                     FileName(folder) + ": " + Reason(error));
     }
     slot_ = NoteTemporary(temp_);
   }
+  kind_ = Kind::kFile;
   if (fd_ <= STDERR_FILENO) {
     // Standard output or error was closed: keep the temporary file off
     // their numbers, where other writes would land in it.
@@ -338,8 +450,7 @@ void Output::OpenTemporary(const std::string& folder) {
 Output::~Output() { Discard(); }
 
 void Output::Discard() noexcept {
-  if (kind_ == Kind::kReplace || kind_ == Kind::kInPlace ||
-      kind_ == Kind::kDirect) {
+  if (fd_ >= 0 && (kind_ == Kind::kFile || owned_)) {
     static_cast<void>(close(fd_));
   }
   if (!temp_.empty()) static_cast<void>(unlink(temp_.c_str()));
@@ -347,6 +458,7 @@ void Output::Discard() noexcept {
   slot_ = -1;
   temp_.clear();
   fd_ = -1;
+  owned_ = false;
   kind_ = Kind::kDone;
 }
 
@@ -358,21 +470,23 @@ void Output::Fail(const std::string& reason) {
 void Output::Write(std::string_view bytes) {
   if (kind_ == Kind::kDone) Fail("it is already complete");
   buffer_.append(bytes);
-  if ((kind_ == Kind::kReplace || kind_ == Kind::kInPlace) &&
-      buffer_.size() >= kChunk) {
+  if (kind_ == Kind::kFile && buffer_.size() >= kChunk) {
     Send(buffer_);
     buffer_.clear();
   }
 }
 
 void Output::Release() {
-  if (kind_ == Kind::kDone || buffer_.size() < kChunk) return;
+  if (kind_ != Kind::kStream || buffer_.size() < kChunk) return;
   Send(buffer_);
   buffer_.clear();
 }
 
 void Output::Send(std::string_view bytes) {
-  if (!WriteAll(fd_, bytes)) Fail(Reason());
+  if (bytes.empty()) return;
+  const bool sent =
+      kind_ == Kind::kFile ? WriteToFile(fd_, bytes) : WriteAll(fd_, bytes);
+  if (!sent) Fail(Reason());
 }
 
 void Output::FlushStandardOutput() {
@@ -387,56 +501,74 @@ void Output::FlushStandardOutput() {
 }
 
 void Output::Commit() {
-  switch (kind_) {
-    case Kind::kDone:
-      return;
-    case Kind::kStandard:
-      kind_ = Kind::kDone;
-      FlushStandardOutput();
-      if (!WriteAll(STDOUT_FILENO, buffer_)) Fail(Reason());
-      buffer_.clear();
-      return;
-    case Kind::kDirect:
-      Send(buffer_);
-      buffer_.clear();
-      if (close(std::exchange(fd_, -1)) != 0) Fail(Reason());
-      kind_ = Kind::kDone;
-      return;
-    case Kind::kReplace:
-      Send(buffer_);
-      buffer_.clear();
-      if (fsync(fd_) != 0 || close(std::exchange(fd_, -1)) != 0 ||
-          std::rename(temp_.c_str(), target_.c_str()) != 0) {
-        Fail(Reason());
-      }
-      ForgetTemporary(std::exchange(slot_, -1));
-      temp_.clear();
-      kind_ = Kind::kDone;
-      return;
-    case Kind::kInPlace:
-      Send(buffer_);
-      buffer_.clear();
-      CopyInto();
-      Discard();
-      return;
+  if (kind_ == Kind::kDone) return;
+  if (kind_ == Kind::kStream) {
+    if (fd_ == STDOUT_FILENO) FlushStandardOutput();
+    Send(buffer_);
+    buffer_.clear();
+    if (owned_ && close(std::exchange(fd_, -1)) != 0) Fail(Reason());
+    Discard();
+    return;
   }
+  Send(buffer_);
+  buffer_.clear();
+  if (fsync(fd_) != 0) Fail(Reason());
+  // From here on the temporary file is complete: a signal waits until the
+  // target is whole again, and until the temporary file is gone or renamed
+  // (else the handler would remove it after the rename, or remove the only
+  // complete copy during the copy).
+  const SignalsHeld held;
+  if (in_place_) {
+    CopyInto();
+  } else if (close(std::exchange(fd_, -1)) != 0 ||
+             std::rename(temp_.c_str(), target_.c_str()) != 0) {
+    Fail(Reason());
+  } else {
+    temp_.clear();
+  }
+  Discard();
 }
 
-// The target of an update in place (a file with hard links, or in a folder
-// the user cannot write) keeps its inode: it is truncated and the complete
-// new content, gathered in the temporary file, is written into it. So every
-// name of the file sees the new content, and its owner, mode, ACLs and
-// attributes stay. This copy is not atomic: while it runs, a reader may see
-// the file empty or half written, and a crash leaves it so. What the old
-// content needed is kept: nothing touches the target before Commit(), and
-// if the copy fails (a full disk) the temporary file, which holds all of
-// the new content, is kept and named in the message.
+std::string Output::KeepTemporary() {
+  if (kind_ != Kind::kFile) {
+    Discard();
+    return "";
+  }
+  Send(buffer_);
+  buffer_.clear();
+  if (fsync(fd_) != 0 || close(std::exchange(fd_, -1)) != 0) Fail(Reason());
+  std::string kept = std::exchange(temp_, std::string());
+  Discard();
+  return kept;
+}
+
+// The update in place (a file with hard links, or in a folder the user
+// cannot write), called with the signals held: the complete new content,
+// gathered in the temporary file, is written over the target, which is
+// then cut to its length. So every name of the file sees the new content,
+// and its inode, owner, mode, ACLs and attributes stay. Nothing touches the
+// target before its space is reserved; if the copy fails after that (an I/O
+// error), the temporary file, which holds all of the new content, is kept
+// and named in the message.
 void Output::CopyInto() {
+  struct stat info {};
+  if (fstat(fd_, &info) != 0 || lseek(fd_, 0, SEEK_SET) != 0) Fail(Reason());
   // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): no mode is passed
   const int to = open(target_.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (to < 0) Fail(Reason());  // the target is as it was
+#ifdef __linux__
+  // Blocks for the new content (beyond the old length too), so that a full
+  // disk shows before the first byte of the target changes.
+  if (info.st_size > 0 &&
+      fallocate(to, FALLOC_FL_KEEP_SIZE, 0, info.st_size) != 0 &&
+      (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)) {
+    const int error = errno;
+    static_cast<void>(close(to));
+    Fail(Reason(error));
+  }
+#endif
   std::array<char, kChunk> chunk{};
-  bool copied = lseek(fd_, 0, SEEK_SET) == 0 && ftruncate(to, 0) == 0;
+  bool copied = true;
   while (copied) {
     const ssize_t got = read(fd_, chunk.data(), chunk.size());
     if (got < 0 && errno == EINTR) continue;
@@ -444,11 +576,11 @@ void Output::CopyInto() {
       copied = got == 0;
       break;
     }
-    copied = WriteAll(
+    copied = WriteToFile(
         to, std::string_view(chunk.data(), static_cast<std::size_t>(got)));
   }
   int error = copied ? 0 : errno;
-  if (copied && fsync(to) != 0) {
+  if (copied && (ftruncate(to, info.st_size) != 0 || fsync(to) != 0)) {
     copied = false;
     error = errno;
   }
@@ -458,14 +590,11 @@ void Output::CopyInto() {
   }
   if (!copied) {
     // Keep the new content where the user can find it.
-    const std::string kept = temp_;
-    static_cast<void>(close(std::exchange(fd_, -1)));
-    ForgetTemporary(std::exchange(slot_, -1));
-    temp_.clear();
-    kind_ = Kind::kDone;
+    const std::string kept = FileName(std::exchange(temp_, std::string()));
+    Discard();
     throw InputError("cannot write " + label_ + ": " + Reason(error) +
                      "; its new content is kept in " + kept);
   }
 }
 
-}  // namespace vantrel_cli
+}  // namespace vantrel::cli

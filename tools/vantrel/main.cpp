@@ -38,7 +38,7 @@ int Main(int argc, char** argv) {
   // Standard output keeps what was written before a failure (a batch's
   // rows up to it); a file named by -o is replaced only by a complete
   // answer, and otherwise left as it was.
-  const bool to_file = !o.output.empty() && o.output != "-";
+  const bool to_file = o.output != "-";
   std::optional<vantrel::cli::Output> output;
   std::string message;
   try {

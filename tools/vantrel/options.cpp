@@ -73,7 +73,8 @@ void AddCommon(CLI::App& command, Options& o, const char* what) {
                   "Write to FILE instead of standard output. A regular FILE "
                   "is replaced only when the command completes with every "
                   "rule in it, keeping its mode; a link is followed; a "
-                  "device or FIFO is written directly")
+                  "device or FIFO is written directly; /dev/stdout and "
+                  "/dev/fd/N are written through the descriptor")
       ->option_text("FILE");
   command.add_flag("-q,--quiet", o.quiet,
                    "Print no warnings or summary, and for check no report: "

@@ -37,7 +37,7 @@ struct Options {
   std::vector<rules::EditStep> steps;  // edit: in the order given
   std::string report;                  // edit, format: --report FILE
   std::string file = "-";
-  std::string output;
+  std::string output = "-";  // "-" is standard output; "" is refused
 };
 
 // The name of a command, "parse", "format", "check" or "edit".

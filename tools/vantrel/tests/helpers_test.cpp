@@ -522,6 +522,104 @@ TEST(RecordsJson, SyntaxErrorsNameTheirLineAndColumn) {
   EXPECT_EQ(line.id, "a");
 }
 
+// A wrong shape is refused at the first value that shows it, before the
+// rest is read: a syntax error or a huge value after it is never reached,
+// and nothing of it is built (a million nested arrays take no memory).
+TEST(RecordsJson, RefusesAWrongShapeAtItsFirstValue) {
+  const std::string deep =
+      std::string(1000000, '[') + std::string(1000000, ']');
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {deep,
+       R"((top level): expected an object with "combination" and "definitions", found an array)"},
+      {R"({"definitions": )" + deep + "}",
+       R"(definitions[0]: expected an object with "name", "detail" and "params", found an array)"},
+      {R"({"extra": [1, 2, 3], oops)",
+       R"(extra: unknown member (expected "combination", "definitions"))"},
+      {R"({"definitions": [{"name": ["a"], oops)",
+       "definitions[0].name: expected a string, found an array"},
+      {R"({"definitions": [{"name": "", "detail": "", "params": [{"key": "k",
+          "values": ["v", {}]}]}], oops)",
+       "definitions[0].params[0].values[1]: expected a string, found an "
+       "object"},
+      {R"({"combination": {"a": 1}, oops)",
+       "combination: expected null or an integer from 0 to 4294967295, "
+       "found an object"},
+      {R"({"definitions": [{"name": "", "detail": ""}, oops)",
+       "definitions[0]: missing member \"params\""},
+      {R"({"definitions": [], "combination": 1, "definitions": [])",
+       "definitions: given twice"},
+      {R"({"definitions": [{"name": "", "detail": "", "params": [{"key": "",
+          "values": [], "key": ""}]}]})",
+       "definitions[0].params[0].key: given twice"},
+  };
+  for (const auto& [json, expected] : cases) {
+    EXPECT_EQ(ErrorOf(json), expected) << json.substr(0, 80);
+  }
+}
+
+// A batch line: its report members' values are read past (nested up to 64
+// levels), never kept; a shape error still yields the line's id when it
+// comes later, for the error row.
+TEST(RecordsJson, ABatchLineReadsPastReportMembersAndFindsItsId) {
+  const auto nested = [](std::size_t levels) {
+    return std::string(levels, '[') + std::string(levels, ']');
+  };
+  struct Case {
+    std::string line;
+    std::string error;  // "" when the line is read
+    nlohmann::ordered_json id;
+  };
+  const std::vector<Case> cases = {
+      {R"({"id": 1, "text": "x", "causes": )" + nested(63) +
+           R"(, "conditions": {"a": [{"b": null}]}})",
+       "", 1},
+      {R"({"id": 1, "text": "x", "causes": )" + nested(64) + "}",
+       "causes: nested deeper than 64 levels", 1},
+      {R"({"text": "x", "causes": )" + nested(100000) + R"(, "id": 2})",
+       "causes: nested deeper than 64 levels", nullptr},
+      {R"({"extra": [1, 2], "text": "x", "id": "b"})",
+       R"(extra: unknown member (expected "id", "text", "combination" and "definitions", or a report's members))",
+       "b"},
+      {R"({"definitions": {"a": [[[1]]]}, "id": -3})",
+       "definitions: expected an array of records, found an object", -3},
+      {R"({"id": 1.5, "text": "x"})",
+       "id: expected a string or an integer, found a number", nullptr},
+      {R"({"status": 5, "id": "c", "text": "x"})",
+       "status: expected a string, found a number", "c"},
+      {R"({"text": "x", "text": "y", "id": 4})", "text: given twice", 4},
+      {R"({"id": 5, "combination": 1})",
+       R"((top level): "combination" and "definitions" go together)", 5},
+      {R"({"id": 6, "status": "ok"})",
+       R"((top level): expected "text", or "combination" and "definitions")",
+       6},
+      {R"({"text": "x"})", R"((top level): missing member "id")", nullptr},
+      {"[1]", "(top level): expected a JSON object, found an array", nullptr},
+  };
+  for (const Case& c : cases) {
+    RuleLine rule;
+    std::string error;
+    try {
+      ReadRuleLine(c.line, ByteMode::Utf8, rule);
+    } catch (const InputError& e) {
+      error = e.what();
+    }
+    EXPECT_EQ(error, c.error) << c.line.substr(0, 80);
+    EXPECT_EQ(rule.id, c.id) << c.line.substr(0, 80);
+  }
+  RuleLine rule;
+  ReadRuleLine(R"({"id": "r", "status": "lossy", "text": "t", "causes": [],
+      "combination": null, "definitions": [{"name": "n", "detail": "d",
+      "params": [{"key": "k", "values": ["v"]}]}]})",
+               ByteMode::Utf8, rule);
+  EXPECT_EQ(rule.status, "lossy");
+  EXPECT_EQ(rule.text, "t");
+  EXPECT_TRUE(rule.has_records);
+  EXPECT_EQ(rule.combination, std::nullopt);
+  ASSERT_EQ(rule.defs.definitions.size(), 1U);
+  EXPECT_EQ(rule.defs.definitions.front(),
+            (AlertDefinition{"n", "d", {{"k", {"v"}}}}));
+}
+
 TEST(RecordsJson, WriteThenReadGivesTheSameRecordsInBothByteModes) {
   std::mt19937 rng(7);
   for (int round = 0; round < 2000; ++round) {

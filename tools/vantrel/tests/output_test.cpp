@@ -17,23 +17,29 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
-#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "files.h"
 
-namespace vantrel_cli {
+namespace vantrel::cli {
 namespace {
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string FolderOfPath(const std::string& path) {
+  return std::filesystem::path(path).parent_path().string();
 }
 
 std::string ReadAllFrom(int fd) {
@@ -291,20 +297,202 @@ TEST_F(OutputFile, DirectoriesAndMissingFoldersAreRefused) {
   EXPECT_TRUE(TemporaryFiles().empty());
 }
 
+// Root may write any folder: a child that must meet a folder it cannot write
+// runs as nobody. False when it cannot become them.
+bool AsNobody() {
+  return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0);
+}
+
+// A file its user may write in a folder they may not: root gives the file to
+// nobody (who runs the child, AsNobody), anyone else locks the folder.
+void LockFolderOf(const std::string& folder, const std::string& rule) {
+  ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+  ASSERT_EQ(geteuid() == 0 ? chown(rule.c_str(), 65534, 65534)
+                           : chmod(FolderOfPath(rule).c_str(), 0555),
+            0);
+}
+
+// Every kind of file target is left as it was by an Output that is not
+// committed (with some of the new content already in the temporary file),
+// and KeepTemporary() leaves the new content in a file of its own.
 TEST_F(OutputFile, NothingChangesWithoutCommit) {
-  WriteFile(At("rule.txt"), "old");
-  {
-    Output output(At("rule.txt"));
-    output.Write(std::string(200000, 'x'));  // some of it in the temporary file
-    EXPECT_EQ(TemporaryFiles().size(), 1U);
+  struct Case {
+    const char* kind;
+    std::function<std::string()> make;  // gives the path to write
+    bool locked;                        // the child runs as nobody
+  };
+  const std::string old = "old";
+  const std::vector<Case> cases = {
+      {"a new file", [&] { return At("new.txt"); }, false},
+      {"a regular file",
+       [&] {
+         WriteFile(At("rule.txt"), old);
+         return At("rule.txt");
+       },
+       false},
+      {"a file with hard links",
+       [&] {
+         WriteFile(At("rule.txt"), old);
+         EXPECT_EQ(link(At("rule.txt").c_str(), At("other.txt").c_str()), 0);
+         return At("rule.txt");
+       },
+       false},
+      {"a symbolic link",
+       [&] {
+         WriteFile(At("rule.txt"), old);
+         EXPECT_EQ(symlink("rule.txt", At("link").c_str()), 0);
+         return At("link");
+       },
+       false},
+      {"a file in a folder its user cannot write",
+       [&] {
+         std::filesystem::create_directories(At("locked"));
+         WriteFile(At("locked/rule.txt"), old);
+         LockFolderOf(folder_, At("locked/rule.txt"));
+         std::filesystem::create_directories(At("tmp"));
+         EXPECT_EQ(chmod(At("tmp").c_str(), 0777), 0);
+         return At("locked/rule.txt");
+       },
+       true},
+  };
+  const std::string text(200000, 'x');  // some of it in the temporary file
+  for (const Case& c : cases) {
+    for (const bool keep : {false, true}) {
+      const std::string path = c.make();
+      const bool existed = std::filesystem::exists(path);
+      const int code = InChild([&] {
+        if (c.locked && !AsNobody()) return kSkipped;
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): the child has one thread
+        setenv("TMPDIR", At("tmp").c_str(), 1);
+        Output output(path);
+        output.Write(text);
+        if (!keep) return TemporaryFiles().size() == 1 ? 0 : 1;
+        const std::string kept = output.KeepTemporary();
+        const bool whole = !kept.empty() && ReadFile(kept) == text;
+        static_cast<void>(unlink(kept.c_str()));
+        return whole ? 0 : 2;
+      });
+      static_cast<void>(chmod(At("locked").c_str(), 0755));
+      if (code == kSkipped) continue;
+      EXPECT_EQ(code, 0) << c.kind << (keep ? ", kept" : "");
+      EXPECT_EQ(std::filesystem::exists(path), existed) << c.kind;
+      if (existed) {
+        EXPECT_EQ(ReadFile(path), old) << c.kind;
+      }
+      EXPECT_TRUE(TemporaryFiles().empty()) << c.kind;
+      std::filesystem::remove_all(folder_);
+      std::filesystem::create_directories(folder_);
+    }
   }
-  EXPECT_EQ(ReadFile(At("rule.txt")), "old");
-  {
-    Output output(At("new.txt"));
-    output.Write("new");
+}
+
+// The write that the hook of the child below raises SIGTERM before.
+std::size_t kill_before = 0;
+void RaiseTerm(std::size_t writes) {
+  if (writes == kill_before) static_cast<void>(raise(SIGTERM));
+}
+std::size_t writes_seen = 0;
+void CountWrites(std::size_t writes) { writes_seen = writes + 1; }
+
+// An update in place killed by SIGTERM before each of its writes (to the
+// temporary file, then over the target): the target holds the old content
+// or the new one, whole, every time, and no temporary file is left. The
+// old content is the longer, so that a half copy would show. The targets:
+// a file with two names; a file in a folder its user cannot write (the
+// temporary file in $TMPDIR); and, as root, a file of someone else's that
+// nobody may write, in a sticky folder (the temporary file beside it).
+TEST_F(OutputFile, AKilledUpdateInPlaceLeavesOldOrNewContent) {
+  constexpr std::size_t kChunks = 40;
+  const std::string piece(std::size_t{1} << 16, 'n');
+  std::string fresh;
+  for (std::size_t i = 0; i < kChunks; ++i) fresh += piece;
+  const std::string old((kChunks + 3) << 16, 'o');
+  auto write_fresh = [&](const std::string& path) {
+    Output output(path);
+    for (std::size_t i = 0; i < kChunks; ++i) output.Write(piece);
+    const std::size_t before_commit = writes_seen;
+    output.Commit();
+    return before_commit;
+  };
+  // How many writes there are, and how many of them gather the new content.
+  WriteFile(At("count.txt"), old);
+  ASSERT_EQ(link(At("count.txt").c_str(), At("count2.txt").c_str()), 0);
+  SetFileWriteHookForTesting(CountWrites);
+  const std::size_t gathering = write_fresh(At("count.txt"));
+  const std::size_t writes = writes_seen;
+  SetFileWriteHookForTesting(nullptr);
+  ASSERT_EQ(ReadFile(At("count2.txt")), fresh);
+  ASSERT_GT(writes, gathering + kChunks / 2) << "the copy is written too";
+
+  std::filesystem::create_directories(At("locked"));
+  std::filesystem::create_directories(At("tmp"));
+  ASSERT_EQ(chmod(At("tmp").c_str(), 0777), 0);
+  WriteFile(At("locked/rule.txt"), old);
+  LockFolderOf(folder_, At("locked/rule.txt"));
+  WriteFile(At("rule.txt"), old);
+  ASSERT_EQ(link(At("rule.txt").c_str(), At("link.txt").c_str()), 0);
+  struct Target {
+    std::string path;
+    std::string other_name;  // "" when none
+    bool locked;             // run as nobody
+  };
+  std::vector<Target> targets = {{At("rule.txt"), At("link.txt"), false},
+                                 {At("locked/rule.txt"), "", true}};
+  if (geteuid() == 0) {
+    std::filesystem::create_directories(At("sticky"));
+    ASSERT_EQ(chmod(At("sticky").c_str(), 01777), 0);
+    WriteFile(At("sticky/rule.txt"), old);
+    ASSERT_EQ(chown(At("sticky/rule.txt").c_str(), 65533, 65533), 0);
+    ASSERT_EQ(chmod(At("sticky/rule.txt").c_str(), 0666), 0);
+    targets.push_back({At("sticky/rule.txt"), "", true});
   }
-  EXPECT_FALSE(std::filesystem::exists(At("new.txt")));
-  EXPECT_TRUE(TemporaryFiles().empty());
+  std::vector<std::string> failures;
+  std::size_t tried = 0;
+  std::size_t skipped = 0;  // targets left out: cannot run as nobody
+  for (const Target& target : targets) {
+    const ino_t inode = LinkInfo(target.path).st_ino;
+    for (std::size_t at = 0; at < writes; ++at) {
+      const int code = InChild([&] {
+        if (target.locked && !AsNobody()) return kSkipped;
+        // NOLINTNEXTLINE(concurrency-mt-unsafe): the child has one thread
+        setenv("TMPDIR", At("tmp").c_str(), 1);
+        kill_before = at;
+        SetFileWriteHookForTesting(RaiseTerm);
+        write_fresh(target.path);
+        return 0;
+      });
+      if (code == kSkipped) {
+        ++skipped;
+        break;
+      }
+      ++tried;
+      const std::string& expected = at < gathering ? old : fresh;
+      const std::string got = ReadFile(target.path);
+      const std::string where = target.path + ", killed before write " +
+                                std::to_string(at) + " of " +
+                                std::to_string(writes);
+      if (code != -SIGTERM) failures.push_back(where + ": not killed");
+      if (got != expected) {
+        failures.push_back(where + ": " + std::to_string(got.size()) +
+                           " bytes, not the " +
+                           (at < gathering ? "old" : "new") + " content");
+      }
+      if (!target.other_name.empty() && ReadFile(target.other_name) != got) {
+        failures.push_back(where + ": the other name differs");
+      }
+      if (!TemporaryFiles().empty()) {
+        failures.push_back(where + ": a temporary file is left");
+      }
+      if (LinkInfo(target.path).st_ino != inode) {
+        failures.push_back(where + ": replaced, not updated in place");
+      }
+      WriteFile(target.path, old);
+    }
+  }
+  EXPECT_EQ(tried, (targets.size() - skipped) * writes);
+  EXPECT_GE(tried, writes);
+  EXPECT_TRUE(failures.empty()) << failures.size() << " of " << tried
+                                << " kills failed; first: " << failures.front();
 }
 
 TEST_F(OutputFile, TheTemporaryFileGoesWithASignal) {
@@ -356,7 +544,7 @@ TEST_F(OutputFile, AFullDeviceIsAnError) {
   EXPECT_EQ(full, 0);
   const int closed = InChild([] {
     close(STDOUT_FILENO);
-    return ErrorOf([] { WriteOutput("", "x"); }) ==
+    return ErrorOf([] { WriteOutput("-", "x"); }) ==
                    "cannot write the output: Bad file descriptor"
                ? 0
                : 1;
@@ -445,6 +633,115 @@ TEST_F(OutputFile, StandardOutputGetsOnlyWhatIsComplete) {
             rows);
 }
 
+// A path that names a descriptor is written through that descriptor, never
+// by replacing or reopening what it leads to: `-o /dev/stdout >> app.log`
+// appends to app.log, and a pipe works.
+TEST_F(OutputFile, ADescriptorPathWritesToTheOpenDescriptor) {
+  struct Case {
+    std::string path;  // {fd} stands for the descriptor's number
+    int fd;            // where the log is opened in the child
+  };
+  ASSERT_EQ(symlink("/dev/stdout", At("out").c_str()), 0);
+  const std::vector<Case> cases = {
+      {"/dev/stdout", STDOUT_FILENO},
+      {"/dev/stderr", STDERR_FILENO},
+      {"/dev/fd/{fd}", 7},
+      {"/proc/self/fd/{fd}", 7},
+      {At("out"), STDOUT_FILENO},
+  };
+  for (const Case& c : cases) {
+    std::string path = c.path;
+    if (const std::size_t at = path.find("{fd}"); at != std::string::npos) {
+      path.replace(at, 4, std::to_string(c.fd));
+    }
+    WriteFile(At("app.log"), "earlier\n");
+    const ino_t inode = LinkInfo(At("app.log")).st_ino;
+    const int code = InChild([&] {
+      const int log = open(At("app.log").c_str(), O_WRONLY | O_APPEND);
+      if (log < 0 || dup2(log, c.fd) < 0) return kSkipped;
+      WriteOutput(path, "new\n");
+      return 0;
+    });
+    EXPECT_EQ(code, 0) << path;
+    EXPECT_EQ(ReadFile(At("app.log")), "earlier\nnew\n") << path;
+    EXPECT_EQ(LinkInfo(At("app.log")).st_ino, inode) << path;
+    EXPECT_TRUE(TemporaryFiles().empty()) << path;
+  }
+  // Into a pipe, which has no name to reopen.
+  std::array<int, 2> ends{};
+  ASSERT_EQ(pipe(ends.data()), 0);
+  const std::string fd_path = "/dev/fd/" + std::to_string(ends[1]);
+  EXPECT_EQ(InChild([&] {
+              close(ends[0]);
+              WriteOutput(fd_path, "piped");
+              return 0;
+            }),
+            0);
+  close(ends[1]);
+  EXPECT_EQ(ReadAllFrom(ends[0]), "piped");
+  close(ends[0]);
+  // A descriptor that is not open, or not open for writing.
+  EXPECT_EQ(ErrorOf([] { Output output("/dev/fd/987"); }),
+            "cannot write /dev/fd/987: Bad file descriptor");
+  EXPECT_EQ(InChild([] {
+              const int fd = open("/dev/null", O_RDONLY);
+              if (fd < 0 || dup2(fd, STDIN_FILENO) < 0) return kSkipped;
+              return ErrorOf([] { Output output("/dev/stdin"); }) ==
+                             "cannot write /dev/stdin: Bad file descriptor"
+                         ? 0
+                         : 1;
+            }),
+            0);
+}
+
+TEST_F(OutputFile, MessagesNameTheRealCause) {
+  EXPECT_EQ(ErrorOf([] { Output output(""); }),
+            R"(the output file name is empty ("-" is standard output))");
+  // A name that would drive a terminal is quoted and escaped.
+  EXPECT_EQ(ErrorOf([&] { Output output(At("a\x1B]0;x\x07/rule.txt")); }),
+            "cannot write " + rules::Excerpt(At("a\x1B]0;x\x07/rule.txt")) +
+                ": No such file or directory");
+  // The temporary folder of an update in place is the one to blame.
+  std::filesystem::create_directories(At("locked"));
+  const std::string rule = At("locked/rule.txt");
+  WriteFile(rule, "old");
+  LockFolderOf(folder_, rule);
+  const std::string expected =
+      "cannot write " + rule +
+      ": its folder is not writable, and no temporary file can be made in "
+      "/nonexistent/: No such file or directory";
+  const int code = InChild([&] {
+    if (!AsNobody()) return kSkipped;
+    // NOLINTNEXTLINE(concurrency-mt-unsafe): the child has one thread
+    setenv("TMPDIR", "/nonexistent", 1);
+    return ErrorOf([&] { WriteOutput(rule, "new"); }) == expected ? 0 : 1;
+  });
+  ASSERT_EQ(chmod(At("locked").c_str(), 0755), 0);
+  if (code == kSkipped) GTEST_SKIP() << "cannot run as an unprivileged user";
+  EXPECT_EQ(code, 0) << "expected: " << expected;
+  EXPECT_EQ(ReadFile(rule), "old");
+}
+
+TEST_F(OutputFile, InputRefusesADirectoryAndQuotesNames) {
+  EXPECT_EQ(ErrorOf([&] { Input input(folder_); }),
+            folder_ + " is a directory, not a file");
+  EXPECT_EQ(InChild([&] {
+              const int fd = open(folder_.c_str(), O_RDONLY | O_DIRECTORY);
+              if (fd < 0 || dup2(fd, STDIN_FILENO) < 0) return kSkipped;
+              return ErrorOf([] { Input input("-"); }) ==
+                             "standard input is a directory, not a file"
+                         ? 0
+                         : 1;
+            }),
+            0);
+  EXPECT_EQ(ErrorOf([] { Input input("a\x1B]0;x\x07"); }),
+            R"(cannot open "a\u001b]0;x\u0007": No such file or directory)");
+  const std::string long_name(300, 'n');
+  EXPECT_EQ(
+      ErrorOf([&] { Input input(long_name); }),
+      "cannot open " + rules::Excerpt(long_name) + ": File name too long");
+}
+
 TEST(InputLines, OnlyAnLfOrACrlfEndsALine) {
   const std::string path =
       (std::filesystem::temp_directory_path() / "vantrel-input-lines.txt")
@@ -485,4 +782,4 @@ TEST(InputLines, AWholeTextLosesOneFinalLfOrCrlf) {
 }
 
 }  // namespace
-}  // namespace vantrel_cli
+}  // namespace vantrel::cli
