@@ -59,7 +59,7 @@ enum class Strings { kStr, kBytes };
 struct Classes {
   py::handle definitions, definition, param, check_result;
   py::handle a_definitions, a_combination, a_rejection, a_name, a_detail,
-      a_params, a_key, a_values, a_status, a_report, a_lines;
+      a_params, a_key, a_values, a_status, a_report, a_lines, a_bytes;
 };
 Classes classes;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
@@ -85,6 +85,7 @@ void Register(py::handle definitions, py::handle definition, py::handle param,
   classes.a_status = Name("status");
   classes.a_report = Name("report");
   classes.a_lines = Name("lines");
+  classes.a_bytes = Name("_bytes");
 }
 
 void CheckRegistered() {
@@ -117,6 +118,10 @@ class FieldReader {
   FieldReader() = default;
 
   Strings strings() const { return strings_; }
+  // The kind of a record set that holds no field at all.
+  void Default(Strings strings) {
+    if (!known_) strings_ = strings;
+  }
 
   void Read(py::handle field, const std::string& path, std::string& out) {
     const bool is_bytes = PyBytes_Check(field.ptr()) != 0;
@@ -188,14 +193,22 @@ void Expect(py::handle object, py::handle cls, const std::string& path) {
   }
 }
 
+// An integer of any type that has one (int, numpy and pandas scalars: what
+// operator.index takes), bool excepted; TypeError naming `what` otherwise.
+py::int_ IndexOf(py::handle value, const std::string& what) {
+  if (PyBool_Check(value.ptr()) == 0 && PyIndex_Check(value.ptr()) != 0) {
+    PyObject* number = PyNumber_Index(value.ptr());
+    if (number != nullptr) return py::reinterpret_steal<py::int_>(number);
+    PyErr_Clear();
+  }
+  throw py::type_error(what + ", found " + TypeName(value));
+}
+
 Combination CombinationOf(py::handle value) {
   if (value.is_none()) return std::nullopt;
-  if (PyBool_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) == 0) {
-    throw py::type_error("combination: expected 0, 1 or None, found " +
-                         TypeName(value));
-  }
+  const py::int_ index = IndexOf(value, "combination: expected 0, 1 or None");
   int overflow = 0;
-  const long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+  const long long number = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
   if (overflow != 0 || (number != 0 && number != 1)) {
     throw py::value_error(
         "combination: expected 0 (\"@@OR@@\"), 1 (\"@@AND@@\") or None (no "
@@ -241,6 +254,12 @@ Combination ReadRecords(py::handle defs, FieldReader& fields,
       ++p;
     }
     ++r;
+  }
+  // A record set that was read from bytes, or made of bytes, and then
+  // emptied still writes bytes.
+  if (PyObject_IsTrue(
+          py::getattr(defs, classes.a_bytes, py::bool_(false)).ptr()) == 1) {
+    fields.Default(Strings::kBytes);
   }
   return combination;
 }
@@ -323,6 +342,7 @@ py::object Records(const AlertDefinitions& defs, const Combination& combination,
       }));
   Set(out, classes.a_combination, CombinationObject(combination));
   Set(out, classes.a_rejection, py::none());
+  Set(out, classes.a_bytes, py::bool_(strings == Strings::kBytes));
   return out;
 }
 
@@ -376,28 +396,37 @@ struct CheckOutcome {
   std::string lines;
 };
 
-CheckOutcome RunCheck(Kind kind, Input& input, std::size_t max_causes) {
+CheckOutcome TextOutcome(const rules::TextCheck& check,
+                         const std::string& text) {
   CheckOutcome out;
-  if (input.is_text) {
-    const rules::TextCheck check =
-        rules::CheckText(kind, input.text, max_causes);
-    out.status = check.status;
-    out.report = rules::TextReport(check, input.text, rules::ByteMode::Utf8,
-                                   Report::object());
-    out.lines = rules::TextReportLines(check, input.text);
-  } else {
-    const std::size_t records = input.defs.definitions.size();
-    const rules::RecordsCheck check =
-        rules::CheckRecords(kind, input.defs, input.combination, max_causes);
-    out.status = check.status;
-    out.report =
-        rules::RecordsReport(check, rules::ByteMode::Utf8, Report::object());
-    out.lines = rules::RecordsReportLines(check, records);
-  }
+  out.status = check.status;
+  out.report =
+      rules::TextReport(check, text, rules::ByteMode::Utf8, Report::object());
+  out.lines = rules::TextReportLines(check, text);
   return out;
 }
 
-py::object CheckResult(CheckOutcome& outcome) {
+CheckOutcome RecordsOutcome(const rules::RecordsCheck& check,
+                            std::size_t records) {
+  CheckOutcome out;
+  out.status = check.status;
+  out.report =
+      rules::RecordsReport(check, rules::ByteMode::Utf8, Report::object());
+  out.lines = rules::RecordsReportLines(check, records);
+  return out;
+}
+
+CheckOutcome RunCheck(Kind kind, Input& input, std::size_t max_causes) {
+  if (input.is_text) {
+    return TextOutcome(rules::CheckText(kind, input.text, max_causes),
+                       input.text);
+  }
+  return RecordsOutcome(
+      rules::CheckRecords(kind, input.defs, input.combination, max_causes),
+      input.defs.definitions.size());
+}
+
+py::object CheckResult(const CheckOutcome& outcome) {
   py::object result = Instance(classes.check_result);
   Set(result, classes.a_status, py::str(rules::StatusName(outcome.status)));
   Set(result, classes.a_report, FromReport(outcome.report));
@@ -405,105 +434,156 @@ py::object CheckResult(CheckOutcome& outcome) {
   return result;
 }
 
-// What a parse read, and where it stopped.
+// What a parse read, and where it stopped; with `whole`, whether the text
+// reads back byte for byte.
 struct ParseOutcome {
   AlertDefinitions defs{};
   Combination combination;
   bool rejected = false;
   rules::Rejection rejection;
   std::string message;
+  bool lossy = false;
+  CheckOutcome check;  // lossy: the check that says where and why
 };
 
-void RunParse(Kind kind, const std::string& text, ParseOutcome& out) {
+void RunParse(Kind kind, const std::string& text, bool whole,
+              std::size_t max_causes, ParseOutcome& out) {
   out.rejected = !rules::ParseText(kind, text, out.defs, out.combination);
-  if (!out.rejected) return;
-  // Only a rejected text pays for the located reader, which says where.
-  const rules::TextCheck check = rules::CheckText(kind, text, 0);
-  out.rejection = check.rejection;
-  out.message = rules::Describe(check.rejection, text);
+  if (out.rejected) {
+    // Only a rejected text pays for the located reader, which says where.
+    const rules::TextCheck check = rules::CheckText(kind, text, 0);
+    out.rejection = check.rejection;
+    out.message = rules::Describe(check.rejection, text);
+    return;
+  }
+  if (!whole) return;
+  std::string written;
+  rules::WriteRecords(kind, written, out.defs, out.combination);
+  if (written == text) return;
+  // Only a lossy text pays for the explanation.
+  out.lossy = true;
+  out.check = TextOutcome(rules::CheckText(kind, text, max_causes), text);
 }
 
-// (records, None) or (records, (piece, offset, message)).
+// (records, None, None), (records, (piece, offset, message), None) for a
+// rejected text, or (records, None, CheckResult) for a text that does not
+// read back whole.
 py::tuple ParseResult(const ParseOutcome& outcome, Strings strings) {
   py::object records = Records(outcome.defs, outcome.combination, strings);
-  if (!outcome.rejected) return py::make_tuple(std::move(records), py::none());
-  return py::make_tuple(
-      std::move(records),
-      py::make_tuple(outcome.rejection.piece, outcome.rejection.offset,
-                     outcome.message));
+  if (outcome.rejected) {
+    return py::make_tuple(
+        std::move(records),
+        py::make_tuple(outcome.rejection.piece, outcome.rejection.offset,
+                       outcome.message),
+        py::none());
+  }
+  if (outcome.lossy) {
+    return py::make_tuple(std::move(records), py::none(),
+                          CheckResult(outcome.check));
+  }
+  return py::make_tuple(std::move(records), py::none(), py::none());
 }
 
 std::size_t MaxCauses(py::handle max_causes) {
-  if (PyBool_Check(max_causes.ptr()) != 0 ||
-      PyLong_Check(max_causes.ptr()) == 0) {
-    throw py::type_error("max_causes: expected an int, found " +
-                         TypeName(max_causes));
-  }
-  const long long number = PyLong_AsLongLong(max_causes.ptr());
-  if (number < 0) {
-    PyErr_Clear();
+  const py::int_ index = IndexOf(max_causes, "max_causes: expected an int");
+  int overflow = 0;
+  long long number = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+  if (overflow > 0) number = std::numeric_limits<long long>::max();
+  if (number < 0 || overflow < 0) {
     throw py::value_error("max_causes: expected 0 or more, found " +
                           py::repr(max_causes).cast<std::string>());
   }
   return static_cast<std::size_t>(number);
 }
 
-Input ConvertInput(py::handle item) {
-  Input input;
+// The exception of a bad item, taken out of the error indicator so that it
+// is raised when the item's turn comes; other failures (MemoryError,
+// KeyboardInterrupt) pass on at once.
+template <typename Convert>
+py::object Caught(Convert convert) {
   try {
-    if (py::isinstance(item, classes.definitions)) {
-      input.is_text = false;
-      FieldReader fields;
-      input.combination = ReadRecords(item, fields, input.defs);
-      input.strings = fields.strings();
-    } else {
-      input.strings = ReadText(item, input.text);
-    }
+    convert();
   } catch (py::error_already_set& error) {
-    // The exception of a bad item, taken out of the error indicator; other
-    // failures (MemoryError, KeyboardInterrupt) pass on.
     if (!error.matches(PyExc_TypeError) && !error.matches(PyExc_ValueError)) {
       throw;
     }
-    input.error = error.value();
+    return error.value();
   } catch (py::builtin_exception& error) {
     // pybind11's own (type_error, value_error): turned into the Python
     // exception now, while the item is at hand.
     error.set_error();
-    py::error_already_set raised;
-    input.error = raised.value();
+    const py::error_already_set raised;
+    return raised.value();
   }
-  return input;
+  return py::object();
+}
+
+// What a check or a parse takes: a text, or (for a check) records.
+void ReadItem(py::handle item, bool records_too, Input& input) {
+  if (records_too && py::isinstance(item, classes.definitions)) {
+    input.is_text = false;
+    FieldReader fields;
+    input.combination = ReadRecords(item, fields, input.defs);
+    input.strings = fields.strings();
+    return;
+  }
+  if (PyBytes_Check(item.ptr()) == 0 && PyUnicode_Check(item.ptr()) == 0) {
+    std::string message = records_too ? "item: expected a text (str or bytes) "
+                                        "or records (AlertDefinitions)"
+                                      : "text: expected str or bytes";
+    message += ", found " + TypeName(item);
+    if (PyDict_Check(item.ptr()) != 0) {
+      message +=
+          " (records in the tool's JSON form: AlertDefinitions.from_dict)";
+    }
+    throw py::type_error(message);
+  }
+  input.strings = ReadText(item, input.text);
 }
 
 // --- the module's functions -------------------------------------------------
 
-py::tuple Parse(py::handle text, py::handle kind_name) {
+py::tuple Parse(py::handle text, py::handle kind_name, bool whole,
+                py::handle max_causes) {
   CheckRegistered();
   const Kind kind = KindOf(kind_name);
-  std::string bytes;
-  const Strings strings = ReadText(text, bytes);
+  const std::size_t limit = MaxCauses(max_causes);
+  Input input;
+  ReadItem(text, false, input);
   ParseOutcome outcome;
-  if (bytes.size() > kReleaseAbove) {
+  if (input.text.size() > kReleaseAbove) {
     const py::gil_scoped_release release;
-    RunParse(kind, bytes, outcome);
+    RunParse(kind, input.text, whole, limit, outcome);
   } else {
-    RunParse(kind, bytes, outcome);
+    RunParse(kind, input.text, whole, limit, outcome);
   }
-  return ParseResult(outcome, strings);
+  return ParseResult(outcome, input.strings);
 }
 
-py::object Format(py::handle defs, py::handle kind_name) {
+// The text, or with `strict` the CheckResult of records that would not read
+// back.
+py::object Format(py::handle defs, py::handle kind_name, bool strict,
+                  py::handle max_causes) {
   CheckRegistered();
   const Kind kind = KindOf(kind_name);
+  const std::size_t limit = MaxCauses(max_causes);
   FieldReader fields;
   AlertDefinitions records{};
   const Combination combination = ReadRecords(defs, fields, records);
   std::string text;
+  CheckOutcome refused;
+  bool ok = true;
   {
     const py::gil_scoped_release release;
-    rules::WriteRecords(kind, text, records, combination);
+    if (strict) {
+      const rules::RecordsCheck check =
+          rules::CheckRecords(kind, records, combination, limit);
+      ok = check.status == Status::kOk;
+      if (!ok) refused = RecordsOutcome(check, records.definitions.size());
+    }
+    if (ok) rules::WriteRecords(kind, text, records, combination);
   }
+  if (!ok) return CheckResult(refused);
   return Field(text, fields.strings());
 }
 
@@ -512,13 +592,7 @@ py::object Check(py::handle item, py::handle kind_name, py::handle max_causes) {
   const Kind kind = KindOf(kind_name);
   const std::size_t limit = MaxCauses(max_causes);
   Input input;
-  if (py::isinstance(item, classes.definitions)) {
-    input.is_text = false;
-    FieldReader fields;
-    input.combination = ReadRecords(item, fields, input.defs);
-  } else {
-    ReadText(item, input.text);
-  }
+  ReadItem(item, true, input);
   CheckOutcome outcome;
   {
     const py::gil_scoped_release release;
@@ -527,68 +601,79 @@ py::object Check(py::handle item, py::handle kind_name, py::handle max_causes) {
   return CheckResult(outcome);
 }
 
-// One chunk of check_many: a result or the exception of a bad item, each.
-py::list CheckChunk(const py::list& items, py::handle kind_name,
-                    py::handle max_causes) {
-  CheckRegistered();
-  const Kind kind = KindOf(kind_name);
-  const std::size_t limit = MaxCauses(max_causes);
-  std::vector<Input> inputs;
-  inputs.reserve(items.size());
-  std::transform(items.begin(), items.end(), std::back_inserter(inputs),
-                 [](py::handle item) { return ConvertInput(item); });
-  std::vector<CheckOutcome> outcomes(inputs.size());
-  {
-    const py::gil_scoped_release release;
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-      if (!inputs[i].error) outcomes[i] = RunCheck(kind, inputs[i], limit);
-    }
-  }
-  py::list results(inputs.size());
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    py::object result =
-        inputs[i].error ? inputs[i].error : CheckResult(outcomes[i]);
-    PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
-                    result.release().ptr());
-  }
-  return results;
-}
+// The results of one chunk of a batch function, worked out with the GIL
+// released, and made Python objects one at a time as the caller takes them:
+// a chunk's results all built at once would keep thousands of new objects
+// alive together and set the cyclic collector going again and again.
+template <typename Outcome>
+class Chunk {
+ public:
+  std::size_t size() const { return inputs_.size(); }
 
-// One chunk of parse_many: as Parse for each text, or the exception of a
-// bad item.
-py::list ParseChunk(const py::list& items, py::handle kind_name) {
-  CheckRegistered();
-  const Kind kind = KindOf(kind_name);
-  std::vector<Input> inputs;
-  inputs.reserve(items.size());
-  for (const py::handle item : items) {
-    Input input;
-    try {
-      input.strings = ReadText(item, input.text);
-    } catch (py::builtin_exception& error) {
-      error.set_error();
-      py::error_already_set raised;
-      input.error = raised.value();
+ protected:
+  std::vector<Input> inputs_;
+  std::vector<Outcome> outcomes_;
+};
+
+class CheckChunk : public Chunk<CheckOutcome> {
+ public:
+  CheckChunk(const py::list& items, py::handle kind_name,
+             py::handle max_causes) {
+    CheckRegistered();
+    const Kind kind = KindOf(kind_name);
+    const std::size_t limit = MaxCauses(max_causes);
+    inputs_.resize(items.size());
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      Input& input = inputs_[i];
+      input.error = Caught([&] { ReadItem(items[i], true, input); });
     }
-    inputs.push_back(std::move(input));
-  }
-  std::vector<ParseOutcome> outcomes(inputs.size());
-  {
+    outcomes_.resize(inputs_.size());
     const py::gil_scoped_release release;
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-      if (!inputs[i].error) RunParse(kind, inputs[i].text, outcomes[i]);
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      if (!inputs_[i].error) outcomes_[i] = RunCheck(kind, inputs_[i], limit);
     }
   }
-  py::list results(inputs.size());
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    py::object result = inputs[i].error
-                            ? inputs[i].error
-                            : ParseResult(outcomes[i], inputs[i].strings);
-    PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
-                    result.release().ptr());
+
+  // A CheckResult, or the exception of a bad item.
+  py::object Take(std::size_t i) {
+    if (i >= inputs_.size()) throw py::index_error();
+    if (inputs_[i].error) return inputs_[i].error;
+    return CheckResult(outcomes_[i]);
   }
-  return results;
-}
+};
+
+class ParseChunk : public Chunk<ParseOutcome> {
+ public:
+  ParseChunk(const py::list& items, py::handle kind_name, bool whole,
+             py::handle max_causes) {
+    CheckRegistered();
+    const Kind kind = KindOf(kind_name);
+    const std::size_t limit = MaxCauses(max_causes);
+    inputs_.resize(items.size());
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      Input& input = inputs_[i];
+      input.error = Caught([&] { ReadItem(items[i], false, input); });
+    }
+    outcomes_.resize(inputs_.size());
+    const py::gil_scoped_release release;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      if (!inputs_[i].error) {
+        RunParse(kind, inputs_[i].text, whole, limit, outcomes_[i]);
+      }
+    }
+  }
+
+  // As Parse gives it, or the exception of a bad item. The records are
+  // moved out: each result is taken once.
+  py::object Take(std::size_t i) {
+    if (i >= inputs_.size()) throw py::index_error();
+    if (inputs_[i].error) return inputs_[i].error;
+    py::tuple result = ParseResult(outcomes_[i], inputs_[i].strings);
+    outcomes_[i] = ParseOutcome();
+    inputs_[i].text = std::string();
+    return std::move(result);
+  }
+};
 
 }  // namespace
 }  // namespace python
@@ -600,11 +685,21 @@ PYBIND11_MODULE(_vantrel, module) {
   module.attr("__version__") = VANTREL_VERSION;
   module.attr("DEFAULT_MAX_CAUSES") = vantrel::rules::kDefaultMaxCauses;
   module.def("_register", &vp::Register);
-  module.def("parse", &vp::Parse, py::arg("text"), py::arg("kind"));
-  module.def("format", &vp::Format, py::arg("defs"), py::arg("kind"));
+  module.def("parse", &vp::Parse, py::arg("text"), py::arg("kind"),
+             py::arg("whole"), py::arg("max_causes"));
+  module.def("format", &vp::Format, py::arg("defs"), py::arg("kind"),
+             py::arg("strict"), py::arg("max_causes"));
   module.def("check", &vp::Check, py::arg("item"), py::arg("kind"),
              py::arg("max_causes"));
-  module.def("check_chunk", &vp::CheckChunk, py::arg("items"), py::arg("kind"),
-             py::arg("max_causes"));
-  module.def("parse_chunk", &vp::ParseChunk, py::arg("items"), py::arg("kind"));
+  py::class_<vp::CheckChunk>(module, "CheckChunk")
+      .def(py::init<const py::list&, py::handle, py::handle>(),
+           py::arg("items"), py::arg("kind"), py::arg("max_causes"))
+      .def("__len__", &vp::CheckChunk::size)
+      .def("take", &vp::CheckChunk::Take);
+  py::class_<vp::ParseChunk>(module, "ParseChunk")
+      .def(py::init<const py::list&, py::handle, bool, py::handle>(),
+           py::arg("items"), py::arg("kind"), py::arg("whole"),
+           py::arg("max_causes"))
+      .def("__len__", &vp::ParseChunk::size)
+      .def("take", &vp::ParseChunk::Take);
 }
