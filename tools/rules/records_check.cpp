@@ -322,21 +322,6 @@ std::string CombinationText(Combination combination) {
   return combination ? std::to_string(*combination) : "null";
 }
 
-bool SameRecords(const AlertDefinitions& a, const AlertDefinitions& b) {
-  return std::equal(
-      a.definitions.begin(), a.definitions.end(), b.definitions.begin(),
-      b.definitions.end(),
-      [](const AlertDefinition& x, const AlertDefinition& y) {
-        return x.name == y.name && x.detail == y.detail &&
-               std::equal(
-                   x.params.begin(), x.params.end(), y.params.begin(),
-                   y.params.end(),
-                   [](const DefinitionParam& p, const DefinitionParam& q) {
-                     return p.key == q.key && p.values == q.values;
-                   });
-      });
-}
-
 // The definition as written (`text`, laid out as `laid`) and as read back.
 struct RoundTrip {
   const AlertDefinitions& defs;
@@ -451,6 +436,21 @@ void CombinationProblem(Explainer& out, const RoundTrip& trip,
 }
 
 }  // namespace
+
+bool SameRecords(const AlertDefinitions& a, const AlertDefinitions& b) {
+  return std::equal(
+      a.definitions.begin(), a.definitions.end(), b.definitions.begin(),
+      b.definitions.end(),
+      [](const AlertDefinition& x, const AlertDefinition& y) {
+        return x.name == y.name && x.detail == y.detail &&
+               std::equal(
+                   x.params.begin(), x.params.end(), y.params.begin(),
+                   y.params.end(),
+                   [](const DefinitionParam& p, const DefinitionParam& q) {
+                     return p.key == q.key && p.values == q.values;
+                   });
+      });
+}
 
 RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,
                           Combination combination, std::size_t max_problems) {

@@ -42,6 +42,9 @@ struct RecordsCheck {
   std::array<std::size_t, kCauseKinds> counts{};  // every problem, by kind
 };
 
+// The same records, field by field (the combination is not compared).
+bool SameRecords(const AlertDefinitions& a, const AlertDefinitions& b);
+
 // Checks `defs` with `combination`; `defs.combination` is used during the
 // call and restored, and the records are only read.
 RecordsCheck CheckRecords(Kind kind, AlertDefinitions& defs,

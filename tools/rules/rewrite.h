@@ -37,6 +37,8 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "library.h"
 
@@ -58,7 +60,8 @@ struct RewriteResult {
 
 // Changes the records (and the combination: nullopt means the text held no
 // joiner) in place.
-using Edit = std::function<void(AlertDefinitions& defs, Combination& combination)>;
+using Edit =
+    std::function<void(AlertDefinitions& defs, Combination& combination)>;
 
 // What the framing of the output cannot carry in a rewritten text.
 struct RewriteLimits {
@@ -76,6 +79,28 @@ RewriteResult Rewrite(Kind kind, const std::string& text, const Edit& edit,
 RewriteResult Decide(Kind kind, const std::string& original,
                      AlertDefinitions& edited, Combination combination,
                      RewriteLimits limits = {});
+
+// The edits a migration most often needs, as data, so that every front end
+// (`vantrel edit`, the Python module) applies them alike. Applied in order,
+// each to every record.
+struct EditStep {
+  enum class Op {
+    kRenameKey,        // every parameter key `from` becomes `to`
+    kReplaceValue,     // every value `from` of key `key` (kAnyKey: of any
+                       // key) becomes `to`
+    kRenameCondition,  // every condition named `from` is named `to`
+  };
+  Op op = Op::kRenameKey;
+  std::string key;
+  std::string from;
+  std::string to;
+};
+inline constexpr std::string_view kAnyKey = "*";
+
+// Applies `steps` in order to `defs`; the combination is left alone.
+void ApplySteps(const std::vector<EditStep>& steps, AlertDefinitions& defs);
+// The steps as an Edit for Rewrite.
+Edit StepsEdit(std::vector<EditStep> steps);
 
 }  // namespace vantrel::rules
 
