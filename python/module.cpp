@@ -31,6 +31,7 @@
 #include "records_check.h"
 #include "records_json.h"
 #include "reports.h"
+#include "rewrite.h"
 #include "text.h"
 #include "text_check.h"
 
@@ -57,9 +58,10 @@ enum class Strings { kStr, kBytes };
 // objects: they are set once at import and keep their references for the
 // life of the process, so that nothing is released after the interpreter.
 struct Classes {
-  py::handle definitions, definition, param, check_result;
+  py::handle definitions, definition, param, check_result, rewrite;
   py::handle a_definitions, a_combination, a_rejection, a_name, a_detail,
-      a_params, a_key, a_values, a_status, a_report, a_lines, a_bytes;
+      a_params, a_key, a_values, a_status, a_report, a_lines, a_bytes, a_text,
+      a_reason, a_id;
 };
 Classes classes;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
@@ -69,11 +71,12 @@ py::handle Name(const char* name) {
 }
 
 void Register(py::handle definitions, py::handle definition, py::handle param,
-              py::handle check_result) {
+              py::handle check_result, py::handle rewrite) {
   classes.definitions = Keep(definitions);
   classes.definition = Keep(definition);
   classes.param = Keep(param);
   classes.check_result = Keep(check_result);
+  classes.rewrite = Keep(rewrite);
   classes.a_definitions = Name("definitions");
   classes.a_combination = Name("combination");
   classes.a_rejection = Name("rejection");
@@ -86,6 +89,9 @@ void Register(py::handle definitions, py::handle definition, py::handle param,
   classes.a_report = Name("report");
   classes.a_lines = Name("lines");
   classes.a_bytes = Name("_bytes");
+  classes.a_text = Name("text");
+  classes.a_reason = Name("reason");
+  classes.a_id = Name("id");
 }
 
 void CheckRegistered() {
@@ -675,6 +681,193 @@ class ParseChunk : public Chunk<ParseOutcome> {
   }
 };
 
+// --- rewrite ----------------------------------------------------------------
+
+// One rule to rewrite: its id (None when none was given), the text object
+// as given (written back as it is whenever the text is not rewritten), its
+// bytes.
+struct RewriteInput {
+  py::object id;
+  py::object original;
+  Strings strings = Strings::kStr;
+  std::string text;
+  py::object error;  // the conversion failed: the exception to raise
+};
+
+void ReadRewriteItem(py::handle item, bool pairs_too, RewriteInput& input) {
+  if (pairs_too && PyTuple_Check(item.ptr()) != 0) {
+    if (PyTuple_GET_SIZE(item.ptr()) != 2) {
+      throw py::value_error(
+          "expected a text or an (id, text) pair, found a "
+          "tuple of " +
+          std::to_string(PyTuple_GET_SIZE(item.ptr())));
+    }
+    input.id =
+        py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(item.ptr(), 0));
+    item = PyTuple_GET_ITEM(item.ptr(), 1);
+  } else {
+    input.id = py::none();
+  }
+  if (PyBytes_Check(item.ptr()) == 0 && PyUnicode_Check(item.ptr()) == 0) {
+    throw py::type_error(
+        std::string(pairs_too ? "expected a text (str or bytes) or an (id, "
+                                "text) pair"
+                              : "text: expected str or bytes") +
+        ", found " + TypeName(item));
+  }
+  input.original = py::reinterpret_borrow<py::object>(item);
+  input.strings = ReadText(item, input.text);
+}
+
+// Raised through the rules library when the Python edit fails; the Python
+// exception itself waits in Editor::failure.
+struct EditFailed {};
+
+// The Python edit as the rules library calls it, from a thread that has
+// released the GIL: it takes the GIL, hands the edit the records as Python
+// objects, and reads back what the edit left (the same records changed in
+// place, or the new record set it returned).
+class Editor {
+ public:
+  explicit Editor(py::handle edit) : edit_(edit) {}
+
+  void Call(AlertDefinitions& defs, Combination& combination, Strings strings) {
+    const py::gil_scoped_acquire gil;
+    try {
+      py::object records = Records(defs, combination, strings);
+      py::object returned = edit_(records);
+      if (!returned.is_none()) {
+        if (!py::isinstance(returned, classes.definitions)) {
+          throw py::type_error(
+              "edit: expected to change the AlertDefinitions in place and "
+              "return None, or to return an AlertDefinitions; returned " +
+              TypeName(returned));
+        }
+        records = std::move(returned);
+      }
+      AlertDefinitions edited{};
+      FieldReader fields;
+      combination = ReadRecords(records, fields, edited);
+      defs = std::move(edited);
+    } catch (py::error_already_set& error) {
+      failure_.emplace(std::move(error));
+      throw EditFailed{};
+    } catch (py::builtin_exception& error) {
+      error.set_error();
+      failure_.emplace();
+      throw EditFailed{};
+    }
+  }
+
+  // With the GIL: raises the edit's exception.
+  [[noreturn]] void Raise() { throw std::move(*failure_); }
+
+ private:
+  py::handle edit_;
+  std::optional<py::error_already_set> failure_;
+};
+
+rules::RewriteResult RunRewrite(Kind kind, const RewriteInput& input,
+                                Editor& editor, rules::RewriteLimits limits) {
+  return rules::Rewrite(
+      kind, input.text,
+      [&](AlertDefinitions& defs, Combination& combination) {
+        editor.Call(defs, combination, input.strings);
+      },
+      limits);
+}
+
+// A vantrel.Rewrite: the original text object itself unless rewritten.
+py::object RewriteObject(const RewriteInput& input,
+                         const rules::RewriteResult& result) {
+  py::object out = Instance(classes.rewrite);
+  Set(out, classes.a_status, py::str(rules::RewriteStatusName(result.status)));
+  Set(out, classes.a_text,
+      result.status == rules::RewriteStatus::kRewritten
+          ? Field(result.text, input.strings)
+          : input.original);
+  PyObject* reason = PyUnicode_DecodeUTF8(
+      result.reason.data(), static_cast<Py_ssize_t>(result.reason.size()),
+      "backslashreplace");
+  if (reason == nullptr) throw py::error_already_set();
+  Set(out, classes.a_reason, py::reinterpret_steal<py::object>(reason));
+  Set(out, classes.a_id, input.id);
+  return out;
+}
+
+py::object RewriteOne(py::handle text, py::handle edit, py::handle kind_name,
+                      py::handle id, bool single_line) {
+  CheckRegistered();
+  const Kind kind = KindOf(kind_name);
+  RewriteInput input;
+  ReadRewriteItem(text, false, input);
+  input.id = py::reinterpret_borrow<py::object>(id);
+  Editor editor(edit);
+  rules::RewriteResult result;
+  bool failed = false;
+  {
+    const py::gil_scoped_release release;
+    try {
+      result = RunRewrite(kind, input, editor, {single_line});
+    } catch (const EditFailed&) {
+      failed = true;
+    }
+  }
+  if (failed) editor.Raise();
+  return RewriteObject(input, result);
+}
+
+// One chunk of rewrite_many, worked out with the GIL released but for the
+// edits. When an edit fails, the rules before it are done and its turn
+// raises the edit's exception.
+class RewriteChunk {
+ public:
+  RewriteChunk(const py::list& items, py::handle edit, py::handle kind_name,
+               bool single_line)
+      : editor_(edit) {
+    CheckRegistered();
+    const Kind kind = KindOf(kind_name);
+    inputs_.resize(items.size());
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      RewriteInput& input = inputs_[i];
+      input.error = Caught([&] { ReadRewriteItem(items[i], true, input); });
+    }
+    results_.resize(inputs_.size());
+    failed_at_ = inputs_.size();
+    const py::gil_scoped_release release;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      if (inputs_[i].error) continue;
+      try {
+        results_[i] = RunRewrite(kind, inputs_[i], editor_, {single_line});
+      } catch (const EditFailed&) {
+        failed_at_ = i;
+        break;
+      }
+    }
+  }
+
+  std::size_t size() const { return inputs_.size(); }
+
+  // A vantrel.Rewrite, or the exception of a bad item; raises the edit's
+  // exception in its turn.
+  py::object Take(std::size_t i) {
+    if (i >= inputs_.size()) throw py::index_error();
+    if (i == failed_at_) editor_.Raise();
+    if (i > failed_at_) throw py::index_error();
+    if (inputs_[i].error) return inputs_[i].error;
+    py::object out = RewriteObject(inputs_[i], results_[i]);
+    results_[i] = rules::RewriteResult();
+    inputs_[i] = RewriteInput();
+    return out;
+  }
+
+ private:
+  Editor editor_;
+  std::vector<RewriteInput> inputs_;
+  std::vector<rules::RewriteResult> results_;
+  std::size_t failed_at_ = 0;
+};
+
 }  // namespace
 }  // namespace python
 }  // namespace vantrel
@@ -702,4 +895,12 @@ PYBIND11_MODULE(_vantrel, module) {
            py::arg("max_causes"))
       .def("__len__", &vp::ParseChunk::size)
       .def("take", &vp::ParseChunk::Take);
+  module.def("rewrite", &vp::RewriteOne, py::arg("text"), py::arg("edit"),
+             py::arg("kind"), py::arg("id"), py::arg("single_line"));
+  py::class_<vp::RewriteChunk>(module, "RewriteChunk")
+      .def(py::init<const py::list&, py::handle, py::handle, bool>(),
+           py::arg("items"), py::arg("edit"), py::arg("kind"),
+           py::arg("single_line"))
+      .def("__len__", &vp::RewriteChunk::size)
+      .def("take", &vp::RewriteChunk::Take);
 }

@@ -28,6 +28,7 @@ import operator
 from typing import (
     Any,
     AnyStr,
+    Callable,
     Dict,
     Generic,
     Iterable,
@@ -52,12 +53,15 @@ __all__ = [
     "DefinitionParam",
     "LossyError",
     "ParseError",
+    "Rewrite",
     "__version__",
     "check",
     "check_many",
     "format",
     "parse",
     "parse_many",
+    "rewrite",
+    "rewrite_many",
 ]
 
 #: How many causes (or problems) a check keeps, as the tool's --max-causes.
@@ -546,7 +550,70 @@ class CheckResult:
         return self.lines
 
 
-_vantrel._register(AlertDefinitions, AlertDefinition, DefinitionParam, CheckResult)
+class Rewrite(Generic[AnyStr]):
+    """What ``rewrite`` decided for one stored rule, and what to store.
+
+    ``status`` is one of:
+
+    - "rewritten": the text reads back whole, the edit changed its records,
+      and the edited records read back as themselves: ``text`` is the new
+      text;
+    - "unchanged": the text reads back whole and the edit changed nothing;
+    - "kept": the text does not read back whole (lossy or rejected), so the
+      edit was not applied: ``reason`` says where it differs or why it is
+      rejected;
+    - "refused": the edited records would not read back (a new value
+      holding a mark, two conditions and no joiner...): ``reason`` names
+      the field and the mark.
+
+    ``text`` is always safe to store: the new text when rewritten, else the
+    original text object itself, byte for byte. ``reason`` is "" when
+    rewritten or unchanged. ``id`` is the id given with the text (None when
+    none was).
+    """
+
+    __slots__ = ("status", "text", "reason", "id")
+    status: str
+    text: AnyStr
+    reason: str
+    id: Any
+
+    def __init__(self, status: str, text: AnyStr, reason: str = "", id: Any = None) -> None:
+        self.status = status
+        self.text = text
+        self.reason = reason
+        self.id = id
+
+    @property
+    def changed(self) -> bool:
+        """True when ``text`` is a new text (status "rewritten")."""
+        return self.status == "rewritten"
+
+    def __reduce__(self) -> Tuple[Any, ...]:
+        return (type(self), (self.status, self.text, self.reason, self.id))
+
+    def __eq__(self, other: object) -> bool:
+        if not isinstance(other, Rewrite):
+            return NotImplemented
+        return bool(
+            self.status == other.status
+            and self.text == other.text
+            and self.reason == other.reason
+            and self.id == other.id
+        )
+
+    __hash__ = None  # type: ignore[assignment]
+
+    def __repr__(self) -> str:
+        return (
+            f"Rewrite(status={self.status!r}, text={self.text!r}, "
+            f"reason={self.reason!r}, id={self.id!r})"
+        )
+
+
+_vantrel._register(
+    AlertDefinitions, AlertDefinition, DefinitionParam, CheckResult, Rewrite
+)
 
 
 def _first_line(lines: str) -> str:
@@ -817,4 +884,103 @@ def parse_many(
             if not keep_going:
                 raise error
             yield error
+        base += len(chunk)
+
+
+#: An edit: changes the records in place (and returns None), or returns a
+#: new record set.
+Edit = Callable[[AlertDefinitions[Any]], Optional[AlertDefinitions[Any]]]
+
+
+@overload
+def rewrite(
+    text: str, edit: Edit, *, kind: str = "func", id: Any = None,
+    single_line: bool = False,
+) -> Rewrite[str]: ...
+@overload
+def rewrite(
+    text: bytes, edit: Edit, *, kind: str = "func", id: Any = None,
+    single_line: bool = False,
+) -> Rewrite[bytes]: ...
+def rewrite(
+    text: Union[str, bytes],
+    edit: Edit,
+    *,
+    kind: str = "func",
+    id: Any = None,
+    single_line: bool = False,
+) -> Any:
+    """Applies ``edit`` to the records of one stored rule text, and says
+    what may be stored in its place (see ``Rewrite``).
+
+    ``edit`` is called with the records (an ``AlertDefinitions`` with str
+    fields for a str text, bytes for bytes) only when the text reads back
+    whole; it changes them in place, or returns a new record set. What it
+    raises is raised. ``single_line=True`` refuses an edit whose new text
+    would hold a line break (a store of one rule per line).
+
+    >>> def rename(defs):
+    ...     for d in defs.definitions:
+    ...         for p in d.params:
+    ...             if p.key == "Location_Name":
+    ...                 p.key = "Site"
+    >>> vantrel.rewrite("--#--n--#----{--d--}----{--Location_Name==Paris--}--", rename)
+    Rewrite(status='rewritten', text='--#--n--#----{--d--}----{--Site==Paris--}--', reason='', id=None)
+    >>> vantrel.rewrite("--#--n--#----{--d--}----}-- ", rename).status
+    'kept'
+    """
+    return _vantrel.rewrite(text, edit, kind, id, _flag(single_line, "single_line"))
+
+
+@overload
+def rewrite_many(
+    items: Iterable[Union[str, bytes, Tuple[Any, Union[str, bytes]]]],
+    edit: Edit,
+    *,
+    kind: str = "func",
+    single_line: bool = False,
+    errors: Literal["raise"] = "raise",
+) -> Iterator[Rewrite[Any]]: ...
+@overload
+def rewrite_many(
+    items: Iterable[Union[str, bytes, Tuple[Any, Union[str, bytes]]]],
+    edit: Edit,
+    *,
+    kind: str = "func",
+    single_line: bool = False,
+    errors: Literal["return"],
+) -> Iterator[Union[Rewrite[Any], Exception]]: ...
+def rewrite_many(
+    items: Iterable[Union[str, bytes, Tuple[Any, Union[str, bytes]]]],
+    edit: Edit,
+    *,
+    kind: str = "func",
+    single_line: bool = False,
+    errors: str = "raise",
+) -> Iterator[Any]:
+    """``rewrite`` of every item, in order: one ``Rewrite`` per item, its
+    ``id`` the id of an ``(id, text)`` pair (None for a bare text). A few
+    hundred rules at a time, with the GIL released but while ``edit`` runs,
+    so memory stays bounded whatever the size of the store.
+
+    An item that is neither a text nor an (id, text) tuple is an error
+    named "item N: " with ``index`` N: raised in its turn with
+    ``errors="raise"`` (ending the iteration), yielded in its place with
+    ``errors="return"``. An exception of ``edit`` is always raised: a
+    migration that stops must not replace the old store."""
+    keep_going = _errors(errors)
+    single_line = _flag(single_line, "single_line")
+    items = _iterable(items, "items")
+    if not callable(edit):
+        raise TypeError(f"edit: expected a callable, found {type(edit).__name__}")
+    base = 0
+    for chunk in _chunks(items):
+        results = _vantrel.RewriteChunk(chunk, edit, kind, single_line)
+        for i in range(len(results)):
+            result = results.take(i)
+            if isinstance(result, BaseException):
+                result = _at(result, base + i)
+                if not keep_going:
+                    raise result
+            yield result
         base += len(chunk)

@@ -5,7 +5,11 @@ __version__: str
 DEFAULT_MAX_CAUSES: int
 
 def _register(
-    definitions: type, definition: type, param: type, check_result: type
+    definitions: type,
+    definition: type,
+    param: type,
+    check_result: type,
+    rewrite: type,
 ) -> None: ...
 def parse(
     text: Union[str, bytes], kind: str, whole: bool, max_causes: int
@@ -21,6 +25,17 @@ class CheckChunk:
 class ParseChunk:
     def __init__(
         self, items: List[Any], kind: str, whole: bool, max_causes: int
+    ) -> None: ...
+    def __len__(self) -> int: ...
+    def take(self, i: int) -> Any: ...
+
+def rewrite(
+    text: Union[str, bytes], edit: Any, kind: str, id: Any, single_line: bool
+) -> Any: ...
+
+class RewriteChunk:
+    def __init__(
+        self, items: List[Any], edit: Any, kind: str, single_line: bool
     ) -> None: ...
     def __len__(self) -> int: ...
     def take(self, i: int) -> Any: ...
