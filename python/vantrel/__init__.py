@@ -775,6 +775,42 @@ def _at(error: BaseException, index: int) -> BaseException:
     return named
 
 
+def _kind(kind: object) -> None:
+    if kind not in ("func", "filter"):
+        raise ValueError(f'kind: expected "func" or "filter", found {kind!r}')
+
+
+def _same(result: Any, index: int) -> Any:
+    return result
+
+
+def _stream(
+    items: Iterable[Any],
+    chunk_of: Callable[[List[Any]], Any],
+    convert: Callable[[Any, int], Any],
+    keep_going: bool,
+) -> Iterator[Any]:
+    """The results of a batch function, in order: each chunk's from the
+    library, each result made by ``convert`` as its turn comes; an error
+    named by its item's index, raised or (keep_going) yielded."""
+    base = 0
+    for chunk in _chunks(items):
+        results = chunk_of(chunk)
+        for i in range(len(results)):
+            result = results.take(i)
+            if isinstance(result, BaseException):
+                result = _at(result, base + i)
+            else:
+                try:
+                    result = convert(result, base + i)
+                except (ParseError, LossyError) as error:
+                    result = error
+            if isinstance(result, BaseException) and not keep_going:
+                raise result
+            yield result
+        base += len(chunk)
+
+
 @overload
 def check_many(
     items: Iterable[Union[str, bytes, AlertDefinitions[Any]]],
@@ -808,17 +844,11 @@ def check_many(
     exception is yielded in the item's place and the rest are checked."""
     keep_going = _errors(errors)
     items = _iterable(items, "items")
-    base = 0
-    for chunk in _chunks(items):
-        results = _vantrel.CheckChunk(chunk, kind, max_causes)
-        for i in range(len(results)):
-            result = results.take(i)
-            if isinstance(result, BaseException):
-                result = _at(result, base + i)
-                if not keep_going:
-                    raise result
-            yield result
-        base += len(chunk)
+    _kind(kind)
+    return _stream(
+        items, lambda chunk: _vantrel.CheckChunk(chunk, kind, max_causes),
+        _same, keep_going,
+    )
 
 
 @overload
@@ -868,23 +898,13 @@ def parse_many(
     keep_partial = _flag(partial, "partial")
     whole = _flag(whole, "whole")
     texts = _iterable(texts, "texts")
-    base = 0
-    for chunk in _chunks(texts):
-        results = _vantrel.ParseChunk(chunk, kind, whole, DEFAULT_MAX_CAUSES)
-        for i in range(len(results)):
-            result = results.take(i)
-            if isinstance(result, BaseException):
-                error: BaseException = _at(result, base + i)
-            else:
-                try:
-                    yield _records(result, keep_partial, base + i)
-                    continue
-                except (ParseError, LossyError) as failed:
-                    error = failed
-            if not keep_going:
-                raise error
-            yield error
-        base += len(chunk)
+    _kind(kind)
+    return _stream(
+        texts,
+        lambda chunk: _vantrel.ParseChunk(chunk, kind, whole, DEFAULT_MAX_CAUSES),
+        lambda result, index: _records(result, keep_partial, index),
+        keep_going,
+    )
 
 
 #: An edit: changes the records in place (and returns None), or returns a
@@ -973,14 +993,8 @@ def rewrite_many(
     items = _iterable(items, "items")
     if not callable(edit):
         raise TypeError(f"edit: expected a callable, found {type(edit).__name__}")
-    base = 0
-    for chunk in _chunks(items):
-        results = _vantrel.RewriteChunk(chunk, edit, kind, single_line)
-        for i in range(len(results)):
-            result = results.take(i)
-            if isinstance(result, BaseException):
-                result = _at(result, base + i)
-                if not keep_going:
-                    raise result
-            yield result
-        base += len(chunk)
+    _kind(kind)
+    return _stream(
+        items, lambda chunk: _vantrel.RewriteChunk(chunk, edit, kind, single_line),
+        _same, keep_going,
+    )
