@@ -471,10 +471,10 @@ void RunParse(Kind kind, const std::string& text, bool whole,
   out.check = TextOutcome(rules::CheckText(kind, text, max_causes), text);
 }
 
-// (records, None, None), (records, (piece, offset, message), None) for a
-// rejected text, or (records, None, CheckResult) for a text that does not
-// read back whole.
-py::tuple ParseResult(const ParseOutcome& outcome, Strings strings) {
+// The records, or (records, (piece, offset, message), None) for a rejected
+// text, or (records, None, CheckResult) for a text that does not read back
+// whole.
+py::object ParseResult(const ParseOutcome& outcome, Strings strings) {
   py::object records = Records(outcome.defs, outcome.combination, strings);
   if (outcome.rejected) {
     return py::make_tuple(
@@ -487,7 +487,7 @@ py::tuple ParseResult(const ParseOutcome& outcome, Strings strings) {
     return py::make_tuple(std::move(records), py::none(),
                           CheckResult(outcome.check));
   }
-  return py::make_tuple(std::move(records), py::none(), py::none());
+  return records;
 }
 
 std::size_t MaxCauses(py::handle max_causes) {
@@ -549,8 +549,8 @@ void ReadItem(py::handle item, bool records_too, Input& input) {
 
 // --- the module's functions -------------------------------------------------
 
-py::tuple Parse(py::handle text, py::handle kind_name, bool whole,
-                py::handle max_causes) {
+py::object Parse(py::handle text, py::handle kind_name, bool whole,
+                 py::handle max_causes) {
   CheckRegistered();
   const Kind kind = KindOf(kind_name);
   const std::size_t limit = MaxCauses(max_causes);
@@ -607,78 +607,76 @@ py::object Check(py::handle item, py::handle kind_name, py::handle max_causes) {
   return CheckResult(outcome);
 }
 
-// The results of one chunk of a batch function, worked out with the GIL
-// released, and made Python objects one at a time as the caller takes them:
-// a chunk's results all built at once would keep thousands of new objects
-// alive together and set the cyclic collector going again and again.
-template <typename Outcome>
+// One chunk of a batch function: the items as given, each converted, worked
+// out with the GIL released and made a Python object when the caller takes
+// it. One at a time keeps the library's records of an item hot in the cache
+// while they become Python objects, and keeps few new objects alive
+// together (a chunk's results all built at once set the cyclic collector
+// going again and again).
 class Chunk {
  public:
-  std::size_t size() const { return inputs_.size(); }
+  explicit Chunk(const py::list& items) : items_(items) { CheckRegistered(); }
+  std::size_t size() const { return items_.size(); }
 
  protected:
-  std::vector<Input> inputs_;
-  std::vector<Outcome> outcomes_;
+  py::handle Item(std::size_t i) const {
+    if (i >= items_.size()) throw py::index_error();
+    return PyList_GET_ITEM(items_.ptr(), static_cast<Py_ssize_t>(i));
+  }
+
+ private:
+  py::list items_;
 };
 
-class CheckChunk : public Chunk<CheckOutcome> {
+class CheckChunk : public Chunk {
  public:
-  CheckChunk(const py::list& items, py::handle kind_name,
-             py::handle max_causes) {
-    CheckRegistered();
-    const Kind kind = KindOf(kind_name);
-    const std::size_t limit = MaxCauses(max_causes);
-    inputs_.resize(items.size());
-    for (std::size_t i = 0; i < inputs_.size(); ++i) {
-      Input& input = inputs_[i];
-      input.error = Caught([&] { ReadItem(items[i], true, input); });
-    }
-    outcomes_.resize(inputs_.size());
-    const py::gil_scoped_release release;
-    for (std::size_t i = 0; i < inputs_.size(); ++i) {
-      if (!inputs_[i].error) outcomes_[i] = RunCheck(kind, inputs_[i], limit);
-    }
-  }
+  CheckChunk(const py::list& items, py::handle kind_name, py::handle max_causes)
+      : Chunk(items), kind_(KindOf(kind_name)), limit_(MaxCauses(max_causes)) {}
 
   // A CheckResult, or the exception of a bad item.
-  py::object Take(std::size_t i) {
-    if (i >= inputs_.size()) throw py::index_error();
-    if (inputs_[i].error) return inputs_[i].error;
-    return CheckResult(outcomes_[i]);
+  py::object Take(std::size_t i) const {
+    Input input;
+    py::object error = Caught([&] { ReadItem(Item(i), true, input); });
+    if (error) return error;
+    CheckOutcome outcome;
+    {
+      const py::gil_scoped_release release;
+      outcome = RunCheck(kind_, input, limit_);
+    }
+    return CheckResult(outcome);
   }
+
+ private:
+  Kind kind_;
+  std::size_t limit_;
 };
 
-class ParseChunk : public Chunk<ParseOutcome> {
+class ParseChunk : public Chunk {
  public:
   ParseChunk(const py::list& items, py::handle kind_name, bool whole,
-             py::handle max_causes) {
-    CheckRegistered();
-    const Kind kind = KindOf(kind_name);
-    const std::size_t limit = MaxCauses(max_causes);
-    inputs_.resize(items.size());
-    for (std::size_t i = 0; i < inputs_.size(); ++i) {
-      Input& input = inputs_[i];
-      input.error = Caught([&] { ReadItem(items[i], false, input); });
+             py::handle max_causes)
+      : Chunk(items),
+        kind_(KindOf(kind_name)),
+        whole_(whole),
+        limit_(MaxCauses(max_causes)) {}
+
+  // As Parse gives it, or the exception of a bad item.
+  py::object Take(std::size_t i) const {
+    Input input;
+    py::object error = Caught([&] { ReadItem(Item(i), false, input); });
+    if (error) return error;
+    ParseOutcome outcome;
+    {
+      const py::gil_scoped_release release;
+      RunParse(kind_, input.text, whole_, limit_, outcome);
     }
-    outcomes_.resize(inputs_.size());
-    const py::gil_scoped_release release;
-    for (std::size_t i = 0; i < inputs_.size(); ++i) {
-      if (!inputs_[i].error) {
-        RunParse(kind, inputs_[i].text, whole, limit, outcomes_[i]);
-      }
-    }
+    return ParseResult(outcome, input.strings);
   }
 
-  // As Parse gives it, or the exception of a bad item. The records are
-  // moved out: each result is taken once.
-  py::object Take(std::size_t i) {
-    if (i >= inputs_.size()) throw py::index_error();
-    if (inputs_[i].error) return inputs_[i].error;
-    py::tuple result = ParseResult(outcomes_[i], inputs_[i].strings);
-    outcomes_[i] = ParseOutcome();
-    inputs_[i].text = std::string();
-    return std::move(result);
-  }
+ private:
+  Kind kind_;
+  bool whole_;
+  std::size_t limit_;
 };
 
 // --- rewrite ----------------------------------------------------------------

@@ -631,12 +631,17 @@ def _lossy_text(result: CheckResult) -> str:
 
 
 def _records(
-    result: Tuple[
-        AlertDefinitions[Any], Optional[Tuple[int, int, str]], Optional[CheckResult]
+    result: Union[
+        AlertDefinitions[Any],
+        Tuple[
+            AlertDefinitions[Any], Optional[Tuple[int, int, str]], Optional[CheckResult]
+        ],
     ],
     partial: bool,
     index: Optional[int] = None,
 ) -> AlertDefinitions[Any]:
+    if not isinstance(result, tuple):
+        return result
     defs, rejection, lossy = result
     prefix = "" if index is None else f"item {index}: "
     if lossy is not None:
@@ -899,12 +904,33 @@ def parse_many(
     whole = _flag(whole, "whole")
     texts = _iterable(texts, "texts")
     _kind(kind)
-    return _stream(
-        texts,
-        lambda chunk: _vantrel.ParseChunk(chunk, kind, whole, DEFAULT_MAX_CAUSES),
-        lambda result, index: _records(result, keep_partial, index),
-        keep_going,
-    )
+    return _parse_stream(texts, kind, keep_partial, whole, keep_going)
+
+
+def _parse_stream(
+    texts: Iterable[Any], kind: str, partial: bool, whole: bool, keep_going: bool
+) -> Iterator[Any]:
+    # _stream, with the way of a text that reads well kept short: this is
+    # most of the time parse_many takes beside the library's own.
+    base = 0
+    for chunk in _chunks(texts):
+        take = _vantrel.ParseChunk(chunk, kind, whole, DEFAULT_MAX_CAUSES).take
+        for i in range(len(chunk)):
+            result = take(i)
+            if type(result) is AlertDefinitions:
+                yield result
+                continue
+            if isinstance(result, BaseException):
+                result = _at(result, base + i)
+            else:
+                try:
+                    result = _records(result, partial, base + i)
+                except (ParseError, LossyError) as error:
+                    result = error
+            if isinstance(result, BaseException) and not keep_going:
+                raise result
+            yield result
+        base += len(chunk)
 
 
 #: An edit: changes the records in place (and returns None), or returns a
