@@ -13,10 +13,10 @@ namespace vantrel::rules {
 namespace {
 
 bool HasLineBreak(std::string_view bytes) {
-  return bytes.find_first_of("\r\n") != std::string_view::npos;
+  return bytes.find('\n') != std::string_view::npos;
 }
 
-// The path of the first field that holds a line break ("definitions[0].name"),
+// The path of the first field that holds an LF ("definitions[0].name"),
 // nullopt when none does.
 std::optional<std::string> LineBreakField(const AlertDefinitions& defs) {
   std::size_t d = 0;

@@ -65,7 +65,9 @@ using Edit =
 
 // What the framing of the output cannot carry in a rewritten text.
 struct RewriteLimits {
-  bool single_line = false;  // no LF or CR (a line of "lines" or "tsv")
+  // One line of a "lines" or "tsv" batch: no LF. (A CR is carried: a line
+  // whose text ends in one is ended by CR LF.)
+  bool single_line = false;
 };
 
 // Parses `text`, applies `edit` when the text reads back whole, and decides.

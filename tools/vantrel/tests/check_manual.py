@@ -13,7 +13,7 @@ def main():
     with open(manual, encoding="utf-8") as page:
         text = page.read().replace("\\-", "-").replace("\\fB", "").replace("\\fR", "")
     missing = []
-    for command in ("parse", "format", "check"):
+    for command in ("parse", "format", "check", "edit"):
         help_text = subprocess.run([tool, command, "--help"], check=True,
                                    capture_output=True, text=True).stdout
         for option in sorted(set(re.findall(r"(?<![\w-])--[a-z][a-z-]*", help_text))):
