@@ -963,7 +963,8 @@ def rewrite(
     fields for a str text, bytes for bytes) only when the text reads back
     whole; it changes them in place, or returns a new record set. What it
     raises is raised. ``single_line=True`` refuses an edit whose new text
-    would hold a line break (a store of one rule per line).
+    would hold an LF (a store of one rule per line, where a text ending in
+    CR is written with CR LF).
 
     >>> def rename(defs):
     ...     for d in defs.definitions:
