@@ -258,3 +258,23 @@ def test_emptied_bytes_records_stay_bytes():
     made.definitions.clear()
     assert vantrel.format(made) == b""
     assert vantrel.format(AlertDefinitions()) == ""
+
+
+@pytest.mark.parametrize("function", [
+    vantrel.parse_many, vantrel.check_many,
+    lambda items: vantrel.rewrite_many(items, lambda defs: None),
+])
+def test_batches_take_their_input_a_chunk_at_a_time(function):
+    pulled = []
+
+    def store():
+        for i in range(100_000):
+            pulled.append(i)
+            yield OK
+
+    results = function(store())
+    next(results)
+    assert 0 < len(pulled) <= 512  # bounded by a chunk, not the store
+    for _ in range(600):
+        next(results)
+    assert len(pulled) <= 1024
