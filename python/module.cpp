@@ -3,17 +3,19 @@
 // It converts between Python objects and the library's records and leaves
 // every verdict to the rules library: the parse is the library's own, a
 // check is rules::CheckText or rules::CheckRecords with the reports the
-// command-line tool prints. The record classes are plain Python classes of
-// the package (vantrel/__init__.py), which hands them over at import; the
-// module fills their instances directly, without running their __init__.
+// command-line tool prints, and what a migration may write back is
+// rules::Rewrite alone (the Python edit only changes the records it is
+// handed). The record classes are plain Python classes of the package
+// (vantrel/__init__.py), which hands them over at import; the module fills
+// their instances directly, without running their __init__.
 //
 // Field bytes: a record set is either all str or all bytes. str fields are
 // UTF-8 with surrogateescape both ways, so that every byte string survives
 // bytes -> str -> bytes.
 //
-// The batch functions take a chunk of inputs: they convert it with the GIL
-// held, release the GIL while the library works on the whole chunk, and
-// take it again to build the results.
+// The batch functions take a chunk of inputs from the package and work each
+// item with the GIL released; parse and check items one at a time as the
+// caller takes them, rewrite the whole chunk (taking the GIL for each edit).
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
