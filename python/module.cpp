@@ -3,17 +3,19 @@
 // It converts between Python objects and the library's records and leaves
 // every verdict to the rules library: the parse is the library's own, a
 // check is rules::CheckText or rules::CheckRecords with the reports the
-// command-line tool prints. The record classes are plain Python classes of
-// the package (vantrel/__init__.py), which hands them over at import; the
-// module fills their instances directly, without running their __init__.
+// command-line tool prints, and what a migration may write back is
+// rules::Rewrite alone (the Python edit only changes the records it is
+// handed). The record classes are plain Python classes of the package
+// (vantrel/__init__.py), which hands them over at import; the module fills
+// their instances directly, without running their __init__.
 //
 // Field bytes: a record set is either all str or all bytes. str fields are
 // UTF-8 with surrogateescape both ways, so that every byte string survives
 // bytes -> str -> bytes.
 //
-// The batch functions take a chunk of inputs: they convert it with the GIL
-// held, release the GIL while the library works on the whole chunk, and
-// take it again to build the results.
+// The batch functions take a chunk of inputs from the package and work each
+// item with the GIL released; parse and check items one at a time as the
+// caller takes them, rewrite the whole chunk (taking the GIL for each edit).
 #include <pybind11/pybind11.h>
 
 #include <algorithm>
@@ -31,6 +33,7 @@
 #include "records_check.h"
 #include "records_json.h"
 #include "reports.h"
+#include "rewrite.h"
 #include "text.h"
 #include "text_check.h"
 
@@ -57,9 +60,10 @@ enum class Strings { kStr, kBytes };
 // objects: they are set once at import and keep their references for the
 // life of the process, so that nothing is released after the interpreter.
 struct Classes {
-  py::handle definitions, definition, param, check_result;
+  py::handle definitions, definition, param, check_result, rewrite;
   py::handle a_definitions, a_combination, a_rejection, a_name, a_detail,
-      a_params, a_key, a_values, a_status, a_report, a_lines;
+      a_params, a_key, a_values, a_status, a_report, a_lines, a_bytes, a_text,
+      a_reason, a_id;
 };
 Classes classes;  // NOLINT(cppcoreguidelines-avoid-non-const-global-variables)
 
@@ -69,11 +73,12 @@ py::handle Name(const char* name) {
 }
 
 void Register(py::handle definitions, py::handle definition, py::handle param,
-              py::handle check_result) {
+              py::handle check_result, py::handle rewrite) {
   classes.definitions = Keep(definitions);
   classes.definition = Keep(definition);
   classes.param = Keep(param);
   classes.check_result = Keep(check_result);
+  classes.rewrite = Keep(rewrite);
   classes.a_definitions = Name("definitions");
   classes.a_combination = Name("combination");
   classes.a_rejection = Name("rejection");
@@ -85,6 +90,10 @@ void Register(py::handle definitions, py::handle definition, py::handle param,
   classes.a_status = Name("status");
   classes.a_report = Name("report");
   classes.a_lines = Name("lines");
+  classes.a_bytes = Name("_bytes");
+  classes.a_text = Name("text");
+  classes.a_reason = Name("reason");
+  classes.a_id = Name("id");
 }
 
 void CheckRegistered() {
@@ -117,6 +126,10 @@ class FieldReader {
   FieldReader() = default;
 
   Strings strings() const { return strings_; }
+  // The kind of a record set that holds no field at all.
+  void Default(Strings strings) {
+    if (!known_) strings_ = strings;
+  }
 
   void Read(py::handle field, const std::string& path, std::string& out) {
     const bool is_bytes = PyBytes_Check(field.ptr()) != 0;
@@ -188,14 +201,22 @@ void Expect(py::handle object, py::handle cls, const std::string& path) {
   }
 }
 
+// An integer of any type that has one (int, numpy and pandas scalars: what
+// operator.index takes), bool excepted; TypeError naming `what` otherwise.
+py::int_ IndexOf(py::handle value, const std::string& what) {
+  if (PyBool_Check(value.ptr()) == 0 && PyIndex_Check(value.ptr()) != 0) {
+    PyObject* number = PyNumber_Index(value.ptr());
+    if (number != nullptr) return py::reinterpret_steal<py::int_>(number);
+    PyErr_Clear();
+  }
+  throw py::type_error(what + ", found " + TypeName(value));
+}
+
 Combination CombinationOf(py::handle value) {
   if (value.is_none()) return std::nullopt;
-  if (PyBool_Check(value.ptr()) != 0 || PyLong_Check(value.ptr()) == 0) {
-    throw py::type_error("combination: expected 0, 1 or None, found " +
-                         TypeName(value));
-  }
+  const py::int_ index = IndexOf(value, "combination: expected 0, 1 or None");
   int overflow = 0;
-  const long long number = PyLong_AsLongLongAndOverflow(value.ptr(), &overflow);
+  const long long number = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
   if (overflow != 0 || (number != 0 && number != 1)) {
     throw py::value_error(
         "combination: expected 0 (\"@@OR@@\"), 1 (\"@@AND@@\") or None (no "
@@ -241,6 +262,12 @@ Combination ReadRecords(py::handle defs, FieldReader& fields,
       ++p;
     }
     ++r;
+  }
+  // A record set that was read from bytes, or made of bytes, and then
+  // emptied still writes bytes.
+  if (PyObject_IsTrue(
+          py::getattr(defs, classes.a_bytes, py::bool_(false)).ptr()) == 1) {
+    fields.Default(Strings::kBytes);
   }
   return combination;
 }
@@ -323,6 +350,7 @@ py::object Records(const AlertDefinitions& defs, const Combination& combination,
       }));
   Set(out, classes.a_combination, CombinationObject(combination));
   Set(out, classes.a_rejection, py::none());
+  Set(out, classes.a_bytes, py::bool_(strings == Strings::kBytes));
   return out;
 }
 
@@ -376,28 +404,37 @@ struct CheckOutcome {
   std::string lines;
 };
 
-CheckOutcome RunCheck(Kind kind, Input& input, std::size_t max_causes) {
+CheckOutcome TextOutcome(const rules::TextCheck& check,
+                         const std::string& text) {
   CheckOutcome out;
-  if (input.is_text) {
-    const rules::TextCheck check =
-        rules::CheckText(kind, input.text, max_causes);
-    out.status = check.status;
-    out.report = rules::TextReport(check, input.text, rules::ByteMode::Utf8,
-                                   Report::object());
-    out.lines = rules::TextReportLines(check, input.text);
-  } else {
-    const std::size_t records = input.defs.definitions.size();
-    const rules::RecordsCheck check =
-        rules::CheckRecords(kind, input.defs, input.combination, max_causes);
-    out.status = check.status;
-    out.report =
-        rules::RecordsReport(check, rules::ByteMode::Utf8, Report::object());
-    out.lines = rules::RecordsReportLines(check, records);
-  }
+  out.status = check.status;
+  out.report =
+      rules::TextReport(check, text, rules::ByteMode::Utf8, Report::object());
+  out.lines = rules::TextReportLines(check, text);
   return out;
 }
 
-py::object CheckResult(CheckOutcome& outcome) {
+CheckOutcome RecordsOutcome(const rules::RecordsCheck& check,
+                            std::size_t records) {
+  CheckOutcome out;
+  out.status = check.status;
+  out.report =
+      rules::RecordsReport(check, rules::ByteMode::Utf8, Report::object());
+  out.lines = rules::RecordsReportLines(check, records);
+  return out;
+}
+
+CheckOutcome RunCheck(Kind kind, Input& input, std::size_t max_causes) {
+  if (input.is_text) {
+    return TextOutcome(rules::CheckText(kind, input.text, max_causes),
+                       input.text);
+  }
+  return RecordsOutcome(
+      rules::CheckRecords(kind, input.defs, input.combination, max_causes),
+      input.defs.definitions.size());
+}
+
+py::object CheckResult(const CheckOutcome& outcome) {
   py::object result = Instance(classes.check_result);
   Set(result, classes.a_status, py::str(rules::StatusName(outcome.status)));
   Set(result, classes.a_report, FromReport(outcome.report));
@@ -405,105 +442,158 @@ py::object CheckResult(CheckOutcome& outcome) {
   return result;
 }
 
-// What a parse read, and where it stopped.
+// What a parse read, and where it stopped; with `whole`, whether the text
+// reads back byte for byte. (As for CheckOutcome, the check finds that the
+// implicit move of the report may throw.)
+// NOLINTNEXTLINE(bugprone-exception-escape)
 struct ParseOutcome {
   AlertDefinitions defs{};
   Combination combination;
   bool rejected = false;
   rules::Rejection rejection;
   std::string message;
+  bool lossy = false;
+  CheckOutcome check;  // lossy: the check that says where and why
 };
 
-void RunParse(Kind kind, const std::string& text, ParseOutcome& out) {
+void RunParse(Kind kind, const std::string& text, bool whole,
+              std::size_t max_causes, ParseOutcome& out) {
   out.rejected = !rules::ParseText(kind, text, out.defs, out.combination);
-  if (!out.rejected) return;
-  // Only a rejected text pays for the located reader, which says where.
-  const rules::TextCheck check = rules::CheckText(kind, text, 0);
-  out.rejection = check.rejection;
-  out.message = rules::Describe(check.rejection, text);
+  if (out.rejected) {
+    // Only a rejected text pays for the located reader, which says where.
+    const rules::TextCheck check = rules::CheckText(kind, text, 0);
+    out.rejection = check.rejection;
+    out.message = rules::Describe(check.rejection, text);
+    return;
+  }
+  if (!whole) return;
+  std::string written;
+  rules::WriteRecords(kind, written, out.defs, out.combination);
+  if (written == text) return;
+  // Only a lossy text pays for the explanation.
+  out.lossy = true;
+  out.check = TextOutcome(rules::CheckText(kind, text, max_causes), text);
 }
 
-// (records, None) or (records, (piece, offset, message)).
-py::tuple ParseResult(const ParseOutcome& outcome, Strings strings) {
+// The records, or (records, (piece, offset, message), None) for a rejected
+// text, or (records, None, CheckResult) for a text that does not read back
+// whole.
+py::object ParseResult(const ParseOutcome& outcome, Strings strings) {
   py::object records = Records(outcome.defs, outcome.combination, strings);
-  if (!outcome.rejected) return py::make_tuple(std::move(records), py::none());
-  return py::make_tuple(
-      std::move(records),
-      py::make_tuple(outcome.rejection.piece, outcome.rejection.offset,
-                     outcome.message));
+  if (outcome.rejected) {
+    return py::make_tuple(
+        std::move(records),
+        py::make_tuple(outcome.rejection.piece, outcome.rejection.offset,
+                       outcome.message),
+        py::none());
+  }
+  if (outcome.lossy) {
+    return py::make_tuple(std::move(records), py::none(),
+                          CheckResult(outcome.check));
+  }
+  return records;
 }
 
 std::size_t MaxCauses(py::handle max_causes) {
-  if (PyBool_Check(max_causes.ptr()) != 0 ||
-      PyLong_Check(max_causes.ptr()) == 0) {
-    throw py::type_error("max_causes: expected an int, found " +
-                         TypeName(max_causes));
-  }
-  const long long number = PyLong_AsLongLong(max_causes.ptr());
-  if (number < 0) {
-    PyErr_Clear();
+  const py::int_ index = IndexOf(max_causes, "max_causes: expected an int");
+  int overflow = 0;
+  long long number = PyLong_AsLongLongAndOverflow(index.ptr(), &overflow);
+  if (overflow > 0) number = std::numeric_limits<long long>::max();
+  if (number < 0 || overflow < 0) {
     throw py::value_error("max_causes: expected 0 or more, found " +
                           py::repr(max_causes).cast<std::string>());
   }
   return static_cast<std::size_t>(number);
 }
 
-Input ConvertInput(py::handle item) {
-  Input input;
+// The exception of a bad item, taken out of the error indicator so that it
+// is raised when the item's turn comes; other failures (MemoryError,
+// KeyboardInterrupt) pass on at once.
+template <typename Convert>
+py::object Caught(Convert convert) {
   try {
-    if (py::isinstance(item, classes.definitions)) {
-      input.is_text = false;
-      FieldReader fields;
-      input.combination = ReadRecords(item, fields, input.defs);
-      input.strings = fields.strings();
-    } else {
-      input.strings = ReadText(item, input.text);
-    }
+    convert();
   } catch (py::error_already_set& error) {
-    // The exception of a bad item, taken out of the error indicator; other
-    // failures (MemoryError, KeyboardInterrupt) pass on.
     if (!error.matches(PyExc_TypeError) && !error.matches(PyExc_ValueError)) {
       throw;
     }
-    input.error = error.value();
+    return error.value();
   } catch (py::builtin_exception& error) {
     // pybind11's own (type_error, value_error): turned into the Python
     // exception now, while the item is at hand.
     error.set_error();
-    py::error_already_set raised;
-    input.error = raised.value();
+    const py::error_already_set raised;
+    return raised.value();
   }
-  return input;
+  return {};
+}
+
+// What a check or a parse takes: a text, or (for a check) records.
+void ReadItem(py::handle item, bool records_too, Input& input) {
+  if (records_too && py::isinstance(item, classes.definitions)) {
+    input.is_text = false;
+    FieldReader fields;
+    input.combination = ReadRecords(item, fields, input.defs);
+    input.strings = fields.strings();
+    return;
+  }
+  if (PyBytes_Check(item.ptr()) == 0 && PyUnicode_Check(item.ptr()) == 0) {
+    std::string message = records_too ? "item: expected a text (str or bytes) "
+                                        "or records (AlertDefinitions)"
+                                      : "text: expected str or bytes";
+    message += ", found " + TypeName(item);
+    if (PyDict_Check(item.ptr()) != 0) {
+      message +=
+          " (records in the tool's JSON form: AlertDefinitions.from_dict)";
+    }
+    throw py::type_error(message);
+  }
+  input.strings = ReadText(item, input.text);
 }
 
 // --- the module's functions -------------------------------------------------
 
-py::tuple Parse(py::handle text, py::handle kind_name) {
+py::object Parse(py::handle text, py::handle kind_name, bool whole,
+                 py::handle max_causes) {
   CheckRegistered();
   const Kind kind = KindOf(kind_name);
-  std::string bytes;
-  const Strings strings = ReadText(text, bytes);
+  const std::size_t limit = MaxCauses(max_causes);
+  Input input;
+  ReadItem(text, false, input);
   ParseOutcome outcome;
-  if (bytes.size() > kReleaseAbove) {
+  if (input.text.size() > kReleaseAbove) {
     const py::gil_scoped_release release;
-    RunParse(kind, bytes, outcome);
+    RunParse(kind, input.text, whole, limit, outcome);
   } else {
-    RunParse(kind, bytes, outcome);
+    RunParse(kind, input.text, whole, limit, outcome);
   }
-  return ParseResult(outcome, strings);
+  return ParseResult(outcome, input.strings);
 }
 
-py::object Format(py::handle defs, py::handle kind_name) {
+// The text, or with `strict` the CheckResult of records that would not read
+// back.
+py::object Format(py::handle defs, py::handle kind_name, bool strict,
+                  py::handle max_causes) {
   CheckRegistered();
   const Kind kind = KindOf(kind_name);
+  const std::size_t limit = MaxCauses(max_causes);
   FieldReader fields;
   AlertDefinitions records{};
   const Combination combination = ReadRecords(defs, fields, records);
   std::string text;
+  CheckOutcome refused;
+  bool ok = true;
   {
     const py::gil_scoped_release release;
-    rules::WriteRecords(kind, text, records, combination);
+    if (strict) {
+      const rules::RecordsCheck check =
+          rules::CheckRecords(kind, records, combination, limit);
+      ok = check.status == Status::kOk;
+      if (!ok) refused = RecordsOutcome(check, records.definitions.size());
+    }
+    if (ok) rules::WriteRecords(kind, text, records, combination);
   }
+  if (!ok) return CheckResult(refused);
   return Field(text, fields.strings());
 }
 
@@ -512,13 +602,7 @@ py::object Check(py::handle item, py::handle kind_name, py::handle max_causes) {
   const Kind kind = KindOf(kind_name);
   const std::size_t limit = MaxCauses(max_causes);
   Input input;
-  if (py::isinstance(item, classes.definitions)) {
-    input.is_text = false;
-    FieldReader fields;
-    input.combination = ReadRecords(item, fields, input.defs);
-  } else {
-    ReadText(item, input.text);
-  }
+  ReadItem(item, true, input);
   CheckOutcome outcome;
   {
     const py::gil_scoped_release release;
@@ -527,68 +611,266 @@ py::object Check(py::handle item, py::handle kind_name, py::handle max_causes) {
   return CheckResult(outcome);
 }
 
-// One chunk of check_many: a result or the exception of a bad item, each.
-py::list CheckChunk(const py::list& items, py::handle kind_name,
-                    py::handle max_causes) {
-  CheckRegistered();
-  const Kind kind = KindOf(kind_name);
-  const std::size_t limit = MaxCauses(max_causes);
-  std::vector<Input> inputs;
-  inputs.reserve(items.size());
-  std::transform(items.begin(), items.end(), std::back_inserter(inputs),
-                 [](py::handle item) { return ConvertInput(item); });
-  std::vector<CheckOutcome> outcomes(inputs.size());
-  {
-    const py::gil_scoped_release release;
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-      if (!inputs[i].error) outcomes[i] = RunCheck(kind, inputs[i], limit);
+// One chunk of a batch function: the items as given, each converted, worked
+// out with the GIL released and made a Python object when the caller takes
+// it. One at a time keeps the library's records of an item hot in the cache
+// while they become Python objects, and keeps few new objects alive
+// together (a chunk's results all built at once set the cyclic collector
+// going again and again).
+class Chunk {
+ public:
+  explicit Chunk(py::list items) : items_(std::move(items)) {
+    CheckRegistered();
+  }
+  std::size_t size() const { return items_.size(); }
+
+ protected:
+  py::handle Item(std::size_t i) const {
+    if (i >= items_.size()) throw py::index_error();
+    return PyList_GET_ITEM(items_.ptr(), static_cast<Py_ssize_t>(i));
+  }
+
+ private:
+  py::list items_;
+};
+
+class CheckChunk : public Chunk {
+ public:
+  CheckChunk(const py::list& items, py::handle kind_name, py::handle max_causes)
+      : Chunk(items), kind_(KindOf(kind_name)), limit_(MaxCauses(max_causes)) {}
+
+  // A CheckResult, or the exception of a bad item.
+  py::object Take(std::size_t i) const {
+    Input input;
+    py::object error = Caught([&] { ReadItem(Item(i), true, input); });
+    if (error) return error;
+    CheckOutcome outcome;
+    {
+      const py::gil_scoped_release release;
+      outcome = RunCheck(kind_, input, limit_);
     }
+    return CheckResult(outcome);
   }
-  py::list results(inputs.size());
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    py::object result =
-        inputs[i].error ? inputs[i].error : CheckResult(outcomes[i]);
-    PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
-                    result.release().ptr());
+
+ private:
+  Kind kind_;
+  std::size_t limit_;
+};
+
+class ParseChunk : public Chunk {
+ public:
+  ParseChunk(const py::list& items, py::handle kind_name, bool whole,
+             py::handle max_causes)
+      : Chunk(items),
+        kind_(KindOf(kind_name)),
+        whole_(whole),
+        limit_(MaxCauses(max_causes)) {}
+
+  // As Parse gives it, or the exception of a bad item.
+  py::object Take(std::size_t i) const {
+    Input input;
+    py::object error = Caught([&] { ReadItem(Item(i), false, input); });
+    if (error) return error;
+    ParseOutcome outcome;
+    {
+      const py::gil_scoped_release release;
+      RunParse(kind_, input.text, whole_, limit_, outcome);
+    }
+    return ParseResult(outcome, input.strings);
   }
-  return results;
+
+ private:
+  Kind kind_;
+  bool whole_;
+  std::size_t limit_;
+};
+
+// --- rewrite ----------------------------------------------------------------
+
+// One rule to rewrite: its id (None when none was given), the text object
+// as given (written back as it is whenever the text is not rewritten), its
+// bytes.
+struct RewriteInput {
+  py::object id;
+  py::object original;
+  Strings strings = Strings::kStr;
+  std::string text;
+  py::object error;  // the conversion failed: the exception to raise
+};
+
+void ReadRewriteItem(py::handle item, bool pairs_too, RewriteInput& input) {
+  if (pairs_too && PyTuple_Check(item.ptr()) != 0) {
+    if (PyTuple_GET_SIZE(item.ptr()) != 2) {
+      throw py::value_error(
+          "expected a text or an (id, text) pair, found a "
+          "tuple of " +
+          std::to_string(PyTuple_GET_SIZE(item.ptr())));
+    }
+    input.id =
+        py::reinterpret_borrow<py::object>(PyTuple_GET_ITEM(item.ptr(), 0));
+    item = PyTuple_GET_ITEM(item.ptr(), 1);
+  } else {
+    input.id = py::none();
+  }
+  if (PyBytes_Check(item.ptr()) == 0 && PyUnicode_Check(item.ptr()) == 0) {
+    throw py::type_error(
+        std::string(pairs_too ? "expected a text (str or bytes) or an (id, "
+                                "text) pair"
+                              : "text: expected str or bytes") +
+        ", found " + TypeName(item));
+  }
+  input.original = py::reinterpret_borrow<py::object>(item);
+  input.strings = ReadText(item, input.text);
 }
 
-// One chunk of parse_many: as Parse for each text, or the exception of a
-// bad item.
-py::list ParseChunk(const py::list& items, py::handle kind_name) {
-  CheckRegistered();
-  const Kind kind = KindOf(kind_name);
-  std::vector<Input> inputs;
-  inputs.reserve(items.size());
-  for (const py::handle item : items) {
-    Input input;
+// Raised through the rules library when the Python edit fails; the Python
+// exception itself waits in Editor::failure.
+struct EditFailed {};
+
+// The Python edit as the rules library calls it, from a thread that has
+// released the GIL: it takes the GIL, hands the edit the records as Python
+// objects, and reads back what the edit left (the same records changed in
+// place, or the new record set it returned).
+class Editor {
+ public:
+  explicit Editor(py::handle edit) : edit_(edit) {}
+
+  void Call(AlertDefinitions& defs, Combination& combination, Strings strings) {
+    const py::gil_scoped_acquire gil;
     try {
-      input.strings = ReadText(item, input.text);
+      py::object records = Records(defs, combination, strings);
+      py::object returned = edit_(records);
+      if (!returned.is_none()) {
+        if (!py::isinstance(returned, classes.definitions)) {
+          throw py::type_error(
+              "edit: expected to change the AlertDefinitions in place and "
+              "return None, or to return an AlertDefinitions; returned " +
+              TypeName(returned));
+        }
+        records = std::move(returned);
+      }
+      AlertDefinitions edited{};
+      FieldReader fields;
+      combination = ReadRecords(records, fields, edited);
+      defs = std::move(edited);
+    } catch (py::error_already_set& error) {
+      failure_.emplace(std::move(error));
+      throw EditFailed{};
     } catch (py::builtin_exception& error) {
       error.set_error();
-      py::error_already_set raised;
-      input.error = raised.value();
+      failure_.emplace();
+      throw EditFailed{};
     }
-    inputs.push_back(std::move(input));
   }
-  std::vector<ParseOutcome> outcomes(inputs.size());
+
+  // With the GIL: raises the edit's exception.
+  [[noreturn]] void Raise() { throw std::move(*failure_); }
+
+ private:
+  py::handle edit_;
+  std::optional<py::error_already_set> failure_;
+};
+
+rules::RewriteResult RunRewrite(Kind kind, const RewriteInput& input,
+                                Editor& editor, rules::RewriteLimits limits) {
+  return rules::Rewrite(
+      kind, input.text,
+      [&](AlertDefinitions& defs, Combination& combination) {
+        editor.Call(defs, combination, input.strings);
+      },
+      limits);
+}
+
+// A vantrel.Rewrite: the original text object itself unless rewritten.
+py::object RewriteObject(const RewriteInput& input,
+                         const rules::RewriteResult& result) {
+  py::object out = Instance(classes.rewrite);
+  Set(out, classes.a_status, py::str(rules::RewriteStatusName(result.status)));
+  Set(out, classes.a_text,
+      result.status == rules::RewriteStatus::kRewritten
+          ? Field(result.text, input.strings)
+          : input.original);
+  PyObject* reason = PyUnicode_DecodeUTF8(
+      result.reason.data(), static_cast<Py_ssize_t>(result.reason.size()),
+      "backslashreplace");
+  if (reason == nullptr) throw py::error_already_set();
+  Set(out, classes.a_reason, py::reinterpret_steal<py::object>(reason));
+  Set(out, classes.a_id, input.id);
+  return out;
+}
+
+py::object RewriteOne(py::handle text, py::handle edit, py::handle kind_name,
+                      py::handle id, bool single_line) {
+  CheckRegistered();
+  const Kind kind = KindOf(kind_name);
+  RewriteInput input;
+  ReadRewriteItem(text, false, input);
+  input.id = py::reinterpret_borrow<py::object>(id);
+  Editor editor(edit);
+  rules::RewriteResult result;
+  bool failed = false;
   {
     const py::gil_scoped_release release;
-    for (std::size_t i = 0; i < inputs.size(); ++i) {
-      if (!inputs[i].error) RunParse(kind, inputs[i].text, outcomes[i]);
+    try {
+      result = RunRewrite(kind, input, editor, {single_line});
+    } catch (const EditFailed&) {
+      failed = true;
     }
   }
-  py::list results(inputs.size());
-  for (std::size_t i = 0; i < inputs.size(); ++i) {
-    py::object result = inputs[i].error
-                            ? inputs[i].error
-                            : ParseResult(outcomes[i], inputs[i].strings);
-    PyList_SET_ITEM(results.ptr(), static_cast<Py_ssize_t>(i),
-                    result.release().ptr());
-  }
-  return results;
+  if (failed) editor.Raise();
+  return RewriteObject(input, result);
 }
+
+// One chunk of rewrite_many, worked out with the GIL released but for the
+// edits. When an edit fails, the rules before it are done and its turn
+// raises the edit's exception.
+class RewriteChunk {
+ public:
+  RewriteChunk(const py::list& items, py::handle edit, py::handle kind_name,
+               bool single_line)
+      : editor_(edit) {
+    CheckRegistered();
+    const Kind kind = KindOf(kind_name);
+    inputs_.resize(items.size());
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      RewriteInput& input = inputs_[i];
+      input.error = Caught([&] { ReadRewriteItem(items[i], true, input); });
+    }
+    results_.resize(inputs_.size());
+    failed_at_ = inputs_.size();
+    const py::gil_scoped_release release;
+    for (std::size_t i = 0; i < inputs_.size(); ++i) {
+      if (inputs_[i].error) continue;
+      try {
+        results_[i] = RunRewrite(kind, inputs_[i], editor_, {single_line});
+      } catch (const EditFailed&) {
+        failed_at_ = i;
+        break;
+      }
+    }
+  }
+
+  std::size_t size() const { return inputs_.size(); }
+
+  // A vantrel.Rewrite, or the exception of a bad item; raises the edit's
+  // exception in its turn.
+  py::object Take(std::size_t i) {
+    if (i >= inputs_.size()) throw py::index_error();
+    if (i == failed_at_) editor_.Raise();
+    if (i > failed_at_) throw py::index_error();
+    if (inputs_[i].error) return inputs_[i].error;
+    py::object out = RewriteObject(inputs_[i], results_[i]);
+    results_[i] = rules::RewriteResult();
+    inputs_[i] = RewriteInput();
+    return out;
+  }
+
+ private:
+  Editor editor_;
+  std::vector<RewriteInput> inputs_;
+  std::vector<rules::RewriteResult> results_;
+  std::size_t failed_at_ = 0;
+};
 
 }  // namespace
 }  // namespace python
@@ -600,11 +882,29 @@ PYBIND11_MODULE(_vantrel, module) {
   module.attr("__version__") = VANTREL_VERSION;
   module.attr("DEFAULT_MAX_CAUSES") = vantrel::rules::kDefaultMaxCauses;
   module.def("_register", &vp::Register);
-  module.def("parse", &vp::Parse, py::arg("text"), py::arg("kind"));
-  module.def("format", &vp::Format, py::arg("defs"), py::arg("kind"));
+  module.def("parse", &vp::Parse, py::arg("text"), py::arg("kind"),
+             py::arg("whole"), py::arg("max_causes"));
+  module.def("format", &vp::Format, py::arg("defs"), py::arg("kind"),
+             py::arg("strict"), py::arg("max_causes"));
   module.def("check", &vp::Check, py::arg("item"), py::arg("kind"),
              py::arg("max_causes"));
-  module.def("check_chunk", &vp::CheckChunk, py::arg("items"), py::arg("kind"),
-             py::arg("max_causes"));
-  module.def("parse_chunk", &vp::ParseChunk, py::arg("items"), py::arg("kind"));
+  py::class_<vp::CheckChunk>(module, "CheckChunk")
+      .def(py::init<const py::list&, py::handle, py::handle>(),
+           py::arg("items"), py::arg("kind"), py::arg("max_causes"))
+      .def("__len__", &vp::CheckChunk::size)
+      .def("take", &vp::CheckChunk::Take);
+  py::class_<vp::ParseChunk>(module, "ParseChunk")
+      .def(py::init<const py::list&, py::handle, bool, py::handle>(),
+           py::arg("items"), py::arg("kind"), py::arg("whole"),
+           py::arg("max_causes"))
+      .def("__len__", &vp::ParseChunk::size)
+      .def("take", &vp::ParseChunk::Take);
+  module.def("rewrite", &vp::RewriteOne, py::arg("text"), py::arg("edit"),
+             py::arg("kind"), py::arg("id"), py::arg("single_line"));
+  py::class_<vp::RewriteChunk>(module, "RewriteChunk")
+      .def(py::init<const py::list&, py::handle, py::handle, bool>(),
+           py::arg("items"), py::arg("edit"), py::arg("kind"),
+           py::arg("single_line"))
+      .def("__len__", &vp::RewriteChunk::size)
+      .def("take", &vp::RewriteChunk::Take);
 }

@@ -8,8 +8,16 @@
   - vantrel.check_many of 50,000 stored rules (the rules of
     tools/vantrel/bench/batch_bench.py) against `vantrel check --batch
     lines` on the same file, whole process.
+  - vantrel.parse_many of the same 50,000 rules against a loop of
+    vantrel.parse;
+  - a migration of the same rules (rename the key Location_Name):
+    vantrel.rewrite_many against a loop of parse + edit + format (which
+    writes lossy texts back without their lost parts), and against the
+    same loop made safe by hand (parse(whole=True), format(strict=True)).
 Not a test: it prints the medians and the ratios. Goals: parse no slower
-than json.loads (ratio <= 1), check_many within 2x of the tool.
+than json.loads (ratio <= 1), check_many within 2x of the tool, parse_many
+no slower than the loop of parse (ratio <= 1), rewrite_many no slower than
+the loop of parse + format.
 
 usage: PYTHONPATH=BUILD/python python_bench.py BUILD   (a release build)
 """
@@ -92,7 +100,77 @@ def main():
     print(f"50,000 rules ({os.path.getsize(path)} bytes), median of 5:")
     print(f"  vantrel.check_many       {py_med:7.3f} s")
     print(f"  vantrel check --batch    {tool_med:7.3f} s   check_many/tool {py_med / tool_med:.2f}")
+
+    with open(path) as store:
+        texts = [line.rstrip("\n") for line in store]
+    side_by_side("parse", {
+        "loop of vantrel.parse": lambda: parse_loop(texts),
+        "vantrel.parse_many": lambda: parse_many(texts),
+    })
+    side_by_side("migration (rename a key)", {
+        "loop of parse + format": lambda: unsafe_migration(texts),
+        "loop, whole + strict": lambda: safe_migration(texts),
+        "vantrel.rewrite_many": lambda: rewrite_many(texts),
+    })
     return 0
+
+
+def rename(defs):
+    for condition in defs.definitions:
+        for param in condition.params:
+            if param.key == "Location_Name":
+                param.key = "Site"
+
+
+def parse_loop(texts):
+    for text in texts:
+        vantrel.parse(text, partial=True)
+
+
+def parse_many(texts):
+    for _ in vantrel.parse_many(texts, partial=True):
+        pass
+
+
+def unsafe_migration(texts):
+    out = []
+    for text in texts:
+        defs = vantrel.parse(text, partial=True)
+        rename(defs)
+        out.append(vantrel.format(defs))
+    return out
+
+
+def safe_migration(texts):
+    out = []
+    for text in texts:
+        try:
+            defs = vantrel.parse(text, whole=True)
+            rename(defs)
+            out.append(vantrel.format(defs, strict=True))
+        except ValueError:
+            out.append(text)
+    return out
+
+
+def rewrite_many(texts):
+    return [r.text for r in vantrel.rewrite_many(texts, rename)]
+
+
+def side_by_side(title, runs, repeat=5):
+    """Medians of `repeat` runs of each, taken in turn; ratios to the
+    first."""
+    times = {name: [] for name in runs}
+    for _ in range(repeat):
+        for name, run in runs.items():
+            start = time.perf_counter()
+            run()
+            times[name].append(time.perf_counter() - start)
+    first = statistics.median(next(iter(times.values())))
+    print(f"{title}, median of {repeat}:")
+    for name, taken in times.items():
+        median = statistics.median(taken)
+        print(f"  {name:26} {median:7.3f} s   ratio {median / first:.2f}")
 
 
 if __name__ == "__main__":

@@ -98,6 +98,9 @@ text = open(sys.argv[1]).read().rstrip("\n")
 assert vantrel.format(vantrel.parse(text)) == text and vantrel.check(text).ok
 print("debian: python3-vantrel", vantrel.__version__, "from", vantrel.__file__)
 ' "$root/examples/average_response_time.txt")
+# Its own tests of the docs and types, against the installed package.
+(cd / && VANTREL_SOURCE_DIR="$root" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+  "$root/python/tests/test_docs.py")
 
 echo "debian: purge"
 $sudo dpkg --purge "${packages[@]}"
@@ -110,4 +113,20 @@ for path in /usr/include/vantrel /usr/bin/vantrel /usr/share/doc/libvantrel1 \
     exit 1
   fi
 done
+
+# The Python sdist builds on its own: the wheel built from the unpacked
+# sdist, away from the source tree, carries the module and the LICENSE.
+sdist="$(mktemp -d)"
+/usr/bin/python3 -m build --sdist --no-isolation -o "$sdist" python >/dev/null
+tar -xzf "$sdist"/vantrel-*.tar.gz -C "$sdist"
+(cd "$sdist"/vantrel-*/ && CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-2}" \
+  /usr/bin/python3 -m pip wheel --no-build-isolation --no-deps -q -w "$sdist/wheel" . >/dev/null)
+/usr/bin/python3 -c '
+import re, sys, zipfile
+names = zipfile.ZipFile(sys.argv[1]).namelist()
+assert any(n.endswith(".dist-info/LICENSE") for n in names), names
+assert any(re.fullmatch(r"vantrel/_vantrel\..*\.so", n) for n in names), names
+' "$sdist"/wheel/vantrel-*.whl
+rm -rf "$sdist"
+echo "debian: the Python sdist builds a wheel"
 echo "debian: ok"
