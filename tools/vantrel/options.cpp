@@ -160,10 +160,37 @@ std::size_t Distance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
+// "did you mean check?" for the first word of `args` that is close to a
+// command of `app` (a mistyped command), else "".
+std::string CommandSuggestion(const CLI::App& app,
+                              const std::vector<std::string>& args) {
+  for (const std::string& word : args) {
+    if (word.empty() || word[0] == '-') continue;
+    std::string best;
+    std::size_t best_distance = 3;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      const std::size_t d = Distance(word, command->get_name());
+      if (d < best_distance) {
+        best_distance = d;
+        best = command->get_name();
+      }
+    }
+    if (!best.empty()) {
+      return "vantrel: " + rules::Excerpt(word) + ": did you mean " + best +
+             "?\n";
+    }
+  }
+  return "";
+}
+
 // "did you mean --rename-key?" for the first unknown option of `args` that
 // is close to an option of `command`.
 std::string Suggestion(const CLI::App& command,
                        const std::vector<std::string>& args) {
+  if (!command.get_subcommands({}).empty()) {
+    std::string by_command = CommandSuggestion(command, args);
+    if (!by_command.empty()) return by_command;
+  }
   for (const std::string& arg : args) {
     if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) continue;
     const std::string name = arg.substr(0, arg.find('='));
