@@ -60,12 +60,10 @@ Combination CombinationOf(const Json& value) {
 
 // The members a rule line may hold besides its own: those of the tool's
 // reports, which a line that went through a report carries along.
-constexpr std::array<const char*, 15> kReportMembers = {
-    "status",        "conditions",  "difference",
-    "causes",        "more_causes", "message",
-    "line",          "piece",       "offset",
-    "item",          "item_offset", "problems",
-    "more_problems", "survives",    "first_difference"};
+constexpr std::array<const char*, 14> kReportMembers = {
+    "status",      "conditions", "difference",    "causes", "more_causes",
+    "message",     "line",       "piece",         "offset", "item",
+    "item_offset", "problems",   "more_problems", "reason"};
 
 // A batch line's id as its reports write it back.
 Report IdOf(const Json& value) {
