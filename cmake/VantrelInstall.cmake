@@ -46,6 +46,26 @@ if(MSVC)
     DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
 endif()
 
+# The C interface's library (Vantrel::vantrel_c) and its header. On Windows
+# one release VantrelC.dll serves every configuration: the Debug sub-build
+# has none, and a Debug host of the package gets the release one (CMake
+# takes an imported target's only configuration when the host's is not
+# among them).
+if(TARGET vantrel_c)
+  install(TARGETS vantrel_c
+    EXPORT VantrelTargets
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
+      NAMELINK_COMPONENT development
+    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
+    PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
+      COMPONENT development)
+  if(MSVC)
+    install(FILES "$<TARGET_PDB_FILE:vantrel_c>"
+      DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
+  endif()
+endif()
+
 install(EXPORT VantrelTargets
   NAMESPACE Vantrel::
   DESTINATION "${VANTREL_INSTALL_CMAKEDIR}"
