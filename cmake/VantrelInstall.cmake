@@ -46,14 +46,17 @@ if(MSVC)
     DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
 endif()
 
-# The C interface's library (Vantrel::vantrel_c) and its header. On Windows
-# one release VantrelC.dll serves every configuration: the Debug sub-build
-# has none, and a Debug host of the package gets the release one (CMake
-# takes an imported target's only configuration when the host's is not
-# among them).
+# The C interface's library (Vantrel::vantrel_c) and its header, in an
+# export set of its own (VantrelCTargets.cmake). On Windows one release
+# VantrelC.dll serves every configuration: the Debug sub-build has none,
+# and a Debug host of the package gets the release one (CMake takes an
+# imported target's only configuration when the host's is not among them).
+# (In VantrelTargets the sub-build's export file would then differ from
+# this build's, and installing this one would delete the sub-build's
+# VantrelTargets-debug.cmake.)
 if(TARGET vantrel_c)
   install(TARGETS vantrel_c
-    EXPORT VantrelTargets
+    EXPORT VantrelCTargets
     RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
     LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
       NAMELINK_COMPONENT development
@@ -70,6 +73,12 @@ install(EXPORT VantrelTargets
   NAMESPACE Vantrel::
   DESTINATION "${VANTREL_INSTALL_CMAKEDIR}"
   COMPONENT development)
+if(TARGET vantrel_c)
+  install(EXPORT VantrelCTargets
+    NAMESPACE Vantrel::
+    DESTINATION "${VANTREL_INSTALL_CMAKEDIR}"
+    COMPONENT development)
+endif()
 
 configure_package_config_file(
   "${PROJECT_SOURCE_DIR}/cmake/VantrelConfig.cmake.in"
