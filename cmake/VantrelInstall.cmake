@@ -3,7 +3,10 @@
 #   runtime      the shared library (.so.N / .dll) and the licence
 #   development  the header, the .so link or import library, the CMake
 #                package and the pkg-config file
-# The tool installs its program as a third component, tool.
+#   c_runtime    the C interface's shared library (libvantrel_c.so.N /
+#                VantrelC.dll), whose header, link or import library and
+#                pkg-config file vantrel-c.pc are development files too
+# The tool installs its program as a further component, tool.
 include(CMakePackageConfigHelpers)
 
 option(VANTREL_DEBIAN_DOCS
@@ -34,6 +37,15 @@ install(TARGETS vantrel
   EXPORT VantrelTargets
   RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
   LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
+    NAMELINK_COMPONENT development
+  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
+  PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
+    COMPONENT development)
+
+install(TARGETS vantrel_c
+  EXPORT VantrelTargets
+  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT c_runtime
+  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT c_runtime
     NAMELINK_COMPONENT development
   ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
   PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
@@ -124,6 +136,15 @@ configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel.pc.in"
 file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_file}"
   INPUT "${PROJECT_BINARY_DIR}/vantrel.pc.in")
 install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_file}"
+  DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
+  COMPONENT development)
+# vantrel-c.pc for the C interface's library, which has one configuration.
+set(VANTREL_C_PC_LIBNAME "$<TARGET_LINKER_FILE_BASE_NAME:vantrel_c>")
+configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel-c.pc.in"
+  "${PROJECT_BINARY_DIR}/vantrel-c.pc.in" @ONLY)
+file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/vantrel-c.pc"
+  INPUT "${PROJECT_BINARY_DIR}/vantrel-c.pc.in")
+install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/vantrel-c.pc"
   DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
   COMPONENT development)
 
