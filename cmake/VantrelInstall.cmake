@@ -42,15 +42,6 @@ install(TARGETS vantrel
   PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
     COMPONENT development)
 
-install(TARGETS vantrel_c
-  EXPORT VantrelTargets
-  RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT c_runtime
-  LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT c_runtime
-    NAMELINK_COMPONENT development
-  ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
-  PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
-    COMPONENT development)
-
 # The Microsoft-ABI DLL's PDB beside it, for the debuggers and crash-dump
 # tools that look for it there (the DLL names it without a directory).
 if(MSVC)
@@ -69,15 +60,15 @@ endif()
 if(TARGET vantrel_c)
   install(TARGETS vantrel_c
     EXPORT VantrelCTargets
-    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime
-    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT runtime
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT c_runtime
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT c_runtime
       NAMELINK_COMPONENT development
     ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
     PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
       COMPONENT development)
   if(MSVC)
     install(FILES "$<TARGET_PDB_FILE:vantrel_c>"
-      DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
+      DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT c_runtime)
   endif()
 endif()
 
@@ -139,14 +130,16 @@ install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_file}"
   DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
   COMPONENT development)
 # vantrel-c.pc for the C interface's library, which has one configuration.
-set(VANTREL_C_PC_LIBNAME "$<TARGET_LINKER_FILE_BASE_NAME:vantrel_c>")
-configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel-c.pc.in"
-  "${PROJECT_BINARY_DIR}/vantrel-c.pc.in" @ONLY)
-file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/vantrel-c.pc"
-  INPUT "${PROJECT_BINARY_DIR}/vantrel-c.pc.in")
-install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/vantrel-c.pc"
-  DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
-  COMPONENT development)
+if(TARGET vantrel_c)
+  set(VANTREL_C_PC_LIBNAME "$<TARGET_LINKER_FILE_BASE_NAME:vantrel_c>")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel-c.pc.in"
+    "${PROJECT_BINARY_DIR}/vantrel-c.pc.in" @ONLY)
+  file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/vantrel-c.pc"
+    INPUT "${PROJECT_BINARY_DIR}/vantrel-c.pc.in")
+  install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/vantrel-c.pc"
+    DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
+    COMPONENT development)
+endif()
 
 # The Debian packages carry the licence as each package's copyright file
 # instead (see VantrelPackaging.cmake).
