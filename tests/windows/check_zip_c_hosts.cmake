@@ -12,6 +12,8 @@
 #
 #   cmake -DCONSUMER_DIR=... -DPREFIX=... -DWORK_DIR=... -DGENERATOR=...
 #         -DTOOLCHAIN=... -DREADOBJ=... [-DWINE=...] -P check_zip_c_hosts.cmake
+cmake_minimum_required(VERSION 3.20)
+
 foreach(var CONSUMER_DIR PREFIX WORK_DIR GENERATOR TOOLCHAIN READOBJ)
   if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
     message(FATAL_ERROR "${var} is not set")
@@ -80,7 +82,7 @@ function(check_c_host name config runtime run)
     set(failed ON PARENT_SCOPE)
     return()
   endif()
-  string(STRIP "${output}" output)
+  string(REGEX MATCH "c host[^\n]*" output "${output}")
   message(STATUS "${name}: links VantrelC.lib, imports VantrelC.dll and ${runtime}, runs: ${output}")
 endfunction()
 
