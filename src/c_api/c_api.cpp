@@ -19,7 +19,9 @@
 #include <cstring>
 #include <iterator>
 #include <list>
+#include <memory>
 #include <new>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -91,9 +93,10 @@ void CountFields(const std::list<AlertDefinition>& records, std::size_t& params,
   values = 0;
   for (const AlertDefinition& record : records) {
     params += record.params.size();
-    for (const DefinitionParam& param : record.params) {
-      values += param.values.size();
-    }
+    values = std::accumulate(record.params.begin(), record.params.end(), values,
+                             [](std::size_t sum, const DefinitionParam& param) {
+                               return sum + param.values.size();
+                             });
   }
 }
 
@@ -195,14 +198,16 @@ vantrel_status VANTREL_C_CALL vantrel_new(uint32_t combination,
   if (out == nullptr) return VANTREL_INVALID_ARGUMENT;
   *out = nullptr;
   return Guard([&] {
-    auto* handle = new vantrel_definitions();
+    auto handle = std::make_unique<vantrel_definitions>();
     handle->defs.combination = combination;
-    *out = handle;
+    *out = handle.release();
     return VANTREL_OK;
   });
 }
 
-void VANTREL_C_CALL vantrel_free(vantrel_definitions* defs) { delete defs; }
+void VANTREL_C_CALL vantrel_free(vantrel_definitions* defs) {
+  std::default_delete<vantrel_definitions>()(defs);
+}
 
 vantrel_status VANTREL_C_CALL vantrel_parse(vantrel_definitions* defs,
                                             vantrel_kind kind, const char* text,
@@ -394,16 +399,19 @@ vantrel_write_alloc(const vantrel_definitions* defs, vantrel_kind kind,
   }
   return Guard([&] {
     const std::size_t needed = vantrel::CheckedSize(defs->defs);
-    char* out = new char[needed + 1];
-    if (needed != 0) vantrel::PutDefinitionTextAt(out, defs->defs);
+    // Not make_unique, which would fill the buffer with zeros first.
+    std::unique_ptr<char[]> out(new char[needed + 1]);
+    if (needed != 0) vantrel::PutDefinitionTextAt(out.get(), defs->defs);
     out[needed] = '\0';
-    *text = out;
+    *text = out.release();
     *size = needed;
     return VANTREL_OK;
   });
 }
 
-void VANTREL_C_CALL vantrel_free_text(char* text) { delete[] text; }
+void VANTREL_C_CALL vantrel_free_text(char* text) {
+  std::default_delete<char[]>()(text);
+}
 
 vantrel_status VANTREL_C_CALL vantrel_text_survives(vantrel_kind kind,
                                                     const char* text,
