@@ -10,9 +10,10 @@
 //
 // No exception leaves a function here: each body runs inside Guard(), which
 // turns std::bad_alloc (and std::length_error, a size no allocation can
-// serve) into VANTREL_OUT_OF_MEMORY. Every change of a handle allocates all
-// it needs first and then commits with operations that cannot throw, so a
-// failed call leaves the handle as it was.
+// serve, the only other exception of the code it calls) into
+// VANTREL_OUT_OF_MEMORY. Every change of a handle allocates all it needs
+// first and then commits with operations that cannot throw, so a failed
+// call leaves the handle as it was.
 
 #include <cstddef>
 #include <cstdint>
@@ -59,13 +60,10 @@ template <typename Body>
 vantrel_status Guard(Body body) noexcept {
   try {
     return body();
-  } catch (const std::bad_alloc&) {
-    return VANTREL_OUT_OF_MEMORY;
-  } catch (const std::length_error&) {
-    return VANTREL_OUT_OF_MEMORY;
   } catch (...) {
-    // Nothing else is thrown by the codec or the standard containers it
-    // uses; should anything be, it must still not cross the C boundary.
+    // The codec and the standard containers it uses throw std::bad_alloc,
+    // and std::length_error for a size no allocation can serve: both are
+    // out of memory. Nothing may cross the C boundary.
     return VANTREL_OUT_OF_MEMORY;
   }
 }
