@@ -10,16 +10,19 @@
 //
 // No exception leaves a function here: each body runs inside Guard(), which
 // turns std::bad_alloc (and std::length_error, a size no allocation can
-// serve) into VANTREL_OUT_OF_MEMORY. Every change of a handle allocates all
-// it needs first and then commits with operations that cannot throw, so a
-// failed call leaves the handle as it was.
+// serve, the only other exception of the code it calls) into
+// VANTREL_OUT_OF_MEMORY. Every change of a handle allocates all it needs
+// first and then commits with operations that cannot throw, so a failed
+// call leaves the handle as it was.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <list>
+#include <memory>
 #include <new>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -57,13 +60,10 @@ template <typename Body>
 vantrel_status Guard(Body body) noexcept {
   try {
     return body();
-  } catch (const std::bad_alloc&) {
-    return VANTREL_OUT_OF_MEMORY;
-  } catch (const std::length_error&) {
-    return VANTREL_OUT_OF_MEMORY;
   } catch (...) {
-    // Nothing else is thrown by the codec or the standard containers it
-    // uses; should anything be, it must still not cross the C boundary.
+    // The codec and the standard containers it uses throw std::bad_alloc,
+    // and std::length_error for a size no allocation can serve: both are
+    // out of memory. Nothing may cross the C boundary.
     return VANTREL_OUT_OF_MEMORY;
   }
 }
@@ -91,9 +91,10 @@ void CountFields(const std::list<AlertDefinition>& records, std::size_t& params,
   values = 0;
   for (const AlertDefinition& record : records) {
     params += record.params.size();
-    for (const DefinitionParam& param : record.params) {
-      values += param.values.size();
-    }
+    values = std::accumulate(record.params.begin(), record.params.end(), values,
+                             [](std::size_t sum, const DefinitionParam& param) {
+                               return sum + param.values.size();
+                             });
   }
 }
 
@@ -195,14 +196,16 @@ vantrel_status VANTREL_C_CALL vantrel_new(uint32_t combination,
   if (out == nullptr) return VANTREL_INVALID_ARGUMENT;
   *out = nullptr;
   return Guard([&] {
-    auto* handle = new vantrel_definitions();
+    auto handle = std::make_unique<vantrel_definitions>();
     handle->defs.combination = combination;
-    *out = handle;
+    *out = handle.release();
     return VANTREL_OK;
   });
 }
 
-void VANTREL_C_CALL vantrel_free(vantrel_definitions* defs) { delete defs; }
+void VANTREL_C_CALL vantrel_free(vantrel_definitions* defs) {
+  std::default_delete<vantrel_definitions>()(defs);
+}
 
 vantrel_status VANTREL_C_CALL vantrel_parse(vantrel_definitions* defs,
                                             vantrel_kind kind, const char* text,
@@ -394,16 +397,19 @@ vantrel_write_alloc(const vantrel_definitions* defs, vantrel_kind kind,
   }
   return Guard([&] {
     const std::size_t needed = vantrel::CheckedSize(defs->defs);
-    char* out = new char[needed + 1];
-    if (needed != 0) vantrel::PutDefinitionTextAt(out, defs->defs);
+    // Not make_unique, which would fill the buffer with zeros first.
+    std::unique_ptr<char[]> out(new char[needed + 1]);
+    if (needed != 0) vantrel::PutDefinitionTextAt(out.get(), defs->defs);
     out[needed] = '\0';
-    *text = out;
+    *text = out.release();
     *size = needed;
     return VANTREL_OK;
   });
 }
 
-void VANTREL_C_CALL vantrel_free_text(char* text) { delete[] text; }
+void VANTREL_C_CALL vantrel_free_text(char* text) {
+  std::default_delete<char[]>()(text);
+}
 
 vantrel_status VANTREL_C_CALL vantrel_text_survives(vantrel_kind kind,
                                                     const char* text,

@@ -19,10 +19,10 @@ namespace vantrel {
 // `target.combination` when the text holds a joiner.
 bool ParseDefinitionText(const std::string& text, AlertDefinitions& target);
 
-// The same, for a text given as a view (the C interface's pointer and
+// The same, for a text given as a view, `whole` (the C interface's pointer and
 // length). On false, `*rejected_at` (when not null) is the byte offset of
 // the rejected piece: where it starts, just after the joiner before it.
-bool ParseDefinitionText(std::string_view text, AlertDefinitions& target,
+bool ParseDefinitionText(std::string_view whole, AlertDefinitions& target,
                          std::size_t* rejected_at);
 
 // The size of the definition text of `source` (the largest std::size_t
