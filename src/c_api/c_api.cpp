@@ -108,13 +108,16 @@ struct ParamEntry {
 }  // namespace
 }  // namespace vantrel
 
-// Room in place for a typical rule's index: a few conditions of a few
-// params of a few values.
+// Room in place for a small rule's index (a few conditions, params and
+// values, as in the worked example). The handle stays small too: a block of
+// over a kilobyte would leave the allocators' fast per-thread caches (glibc
+// serves only blocks up to about a kilobyte from them) and cost more than
+// the allocations it saves.
 struct vantrel_definitions {
   AlertDefinitions defs{};
-  vantrel::SmallVector<vantrel::ConditionEntry, 8> conditions;
-  vantrel::SmallVector<vantrel::ParamEntry, 32> params;
-  vantrel::SmallVector<const std::string*, 64> values;
+  vantrel::SmallVector<vantrel::ConditionEntry, 4> conditions;
+  vantrel::SmallVector<vantrel::ParamEntry, 8> params;
+  vantrel::SmallVector<const std::string*, 16> values;
 };
 
 namespace vantrel {
