@@ -468,6 +468,12 @@ int main() {
                           VANTREL_FILTER, or_rejected);
     points +=
         CheckCParse("vantrel_parse, one condition", VANTREL_FUNC, no_joiner);
+    // More conditions, params and values than a handle indexes in place:
+    // the index moves to the heap.
+    const std::string many = and_text + " @@AND@@ " + and_text + " @@AND@@ " +
+                             and_text + " @@AND@@ " + and_text;
+    points +=
+        CheckCParse("vantrel_parse, twelve conditions", VANTREL_FUNC, many);
     points += CheckCWrite(and_text);
     points += CheckCBuild();
   }

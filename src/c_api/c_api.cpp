@@ -15,6 +15,8 @@
 // first and then commits with operations that cannot throw, so a failed
 // call leaves the handle as it was.
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -33,22 +35,89 @@
 #include "vantrel/alert_definitions.h"
 #include "vantrel/vantrel.h"
 
-struct vantrel_definitions {
-  struct Condition {
-    const AlertDefinition* record;
-    std::size_t first_param;
-    std::size_t param_count;
-  };
-  struct Param {
-    const std::string* key;
-    std::size_t first_value;
-    std::size_t value_count;
-  };
+namespace vantrel {
+namespace {
 
+// A vector of trivially copyable entries that keeps its first N in place
+// and moves to the heap beyond them, so that a small definition's index
+// costs no allocation of its own. reserve() is the only call that
+// allocates; push_back() needs the room reserve() made.
+template <typename T, std::size_t N>
+class SmallVector {
+ public:
+  std::size_t size() const noexcept { return on_heap_ ? heap_.size() : size_; }
+  bool empty() const noexcept { return size() == 0; }
+  const T* data() const noexcept {
+    return on_heap_ ? heap_.data() : inline_.data();
+  }
+  T* data() noexcept { return on_heap_ ? heap_.data() : inline_.data(); }
+  const T& operator[](std::size_t i) const noexcept { return data()[i]; }
+  T& back() noexcept { return data()[size() - 1]; }
+
+  std::size_t capacity() const noexcept {
+    return on_heap_ ? heap_.capacity() : N;
+  }
+
+  // Storage for `n` entries, growing geometrically so that appending one
+  // entry at a time stays linear; empty when there is room already. Leaves
+  // this vector as it is, so that several can be prepared before any is
+  // changed.
+  std::vector<T> Prepare(std::size_t n) const {
+    std::vector<T> room;
+    if (n > capacity()) room.reserve(std::max(n, 2 * capacity()));
+    return room;
+  }
+  // Moves the entries into storage from Prepare(); allocates nothing.
+  void Adopt(std::vector<T>&& room) noexcept {
+    if (room.capacity() == 0) return;
+    room.insert(room.end(), data(), data() + size());  // within capacity
+    heap_.swap(room);
+    on_heap_ = true;
+  }
+  // Room for `n` entries; on std::bad_alloc the entries are as they were.
+  void reserve(std::size_t n) { Adopt(Prepare(n)); }
+
+  void push_back(const T& entry) {
+    if (on_heap_) {
+      heap_.push_back(entry);
+    } else {
+      inline_[size_++] = entry;
+    }
+  }
+
+ private:
+  std::array<T, N> inline_{};
+  std::size_t size_ = 0;
+  bool on_heap_ = false;
+  std::vector<T> heap_;
+};
+
+// (cppcheck does not see the members read through SmallVector.)
+struct ConditionEntry {
+  const AlertDefinition* record;
+  // cppcheck-suppress unusedStructMember
+  std::size_t first_param;
+  std::size_t param_count;
+};
+struct ParamEntry {
+  const std::string* key;
+  std::size_t first_value;
+  std::size_t value_count;
+};
+
+}  // namespace
+}  // namespace vantrel
+
+// Room in place for a small rule's index (a few conditions, params and
+// values, as in the worked example). The handle stays small too: a block of
+// over a kilobyte would leave the allocators' fast per-thread caches (glibc
+// serves only blocks up to about a kilobyte from them) and cost more than
+// the allocations it saves.
+struct vantrel_definitions {
   AlertDefinitions defs{};
-  std::vector<Condition> conditions;
-  std::vector<Param> params;
-  std::vector<const std::string*> values;
+  vantrel::SmallVector<vantrel::ConditionEntry, 4> conditions;
+  vantrel::SmallVector<vantrel::ParamEntry, 8> params;
+  vantrel::SmallVector<const std::string*, 16> values;
 };
 
 namespace vantrel {
@@ -98,15 +167,21 @@ void CountFields(const std::list<AlertDefinition>& records, std::size_t& params,
   }
 }
 
-// Reserves room in `handle`'s index for `records` and then indexes them;
-// only the reserve can throw, and it leaves the index as it was.
+// Reserves room in `handle`'s index for `records`, which IndexReserved()
+// then indexes without allocating; a failure leaves the index as it was.
 void ReserveIndex(Handle& handle, const std::list<AlertDefinition>& records) {
   std::size_t params = 0;
   std::size_t values = 0;
   CountFields(records, params, values);
-  handle.conditions.reserve(handle.conditions.size() + records.size());
-  handle.params.reserve(handle.params.size() + params);
-  handle.values.reserve(handle.values.size() + values);
+  // All three allocated before any is moved, so that a failure leaves the
+  // index as it was.
+  auto conditions =
+      handle.conditions.Prepare(handle.conditions.size() + records.size());
+  auto param_room = handle.params.Prepare(handle.params.size() + params);
+  auto value_room = handle.values.Prepare(handle.values.size() + values);
+  handle.conditions.Adopt(std::move(conditions));
+  handle.params.Adopt(std::move(param_room));
+  handle.values.Adopt(std::move(value_room));
 }
 
 void IndexReserved(Handle& handle,
@@ -266,7 +341,7 @@ vantrel_status VANTREL_C_CALL vantrel_condition(const vantrel_definitions* defs,
                                                 size_t* param_count) {
   if (defs == nullptr) return VANTREL_INVALID_ARGUMENT;
   if (condition >= defs->conditions.size()) return VANTREL_OUT_OF_RANGE;
-  const vantrel_definitions::Condition& entry = defs->conditions[condition];
+  const vantrel::ConditionEntry& entry = defs->conditions[condition];
   if (name != nullptr) *name = vantrel::TextOf(entry.record->name);
   if (detail != nullptr) *detail = vantrel::TextOf(entry.record->detail);
   if (param_count != nullptr) *param_count = entry.param_count;
@@ -282,7 +357,7 @@ vantrel_status VANTREL_C_CALL vantrel_param(const vantrel_definitions* defs,
       param >= defs->conditions[condition].param_count) {
     return VANTREL_OUT_OF_RANGE;
   }
-  const vantrel_definitions::Param& entry =
+  const vantrel::ParamEntry& entry =
       defs->params[defs->conditions[condition].first_param + param];
   if (key != nullptr) *key = vantrel::TextOf(*entry.key);
   if (value_count != nullptr) *value_count = entry.value_count;
@@ -297,7 +372,7 @@ vantrel_status VANTREL_C_CALL vantrel_value(const vantrel_definitions* defs,
       param >= defs->conditions[condition].param_count) {
     return VANTREL_OUT_OF_RANGE;
   }
-  const vantrel_definitions::Param& entry =
+  const vantrel::ParamEntry& entry =
       defs->params[defs->conditions[condition].first_param + param];
   if (value >= entry.value_count) return VANTREL_OUT_OF_RANGE;
   if (out != nullptr) {

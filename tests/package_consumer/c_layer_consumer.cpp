@@ -1,10 +1,9 @@
 // Parses and writes a definition through an installed Vantrel's C interface
 // (libvantrel_c), by its header-only C++ layer.
 
-#include <vantrel/vantrel.hpp>
-
 #include <cstdio>
 #include <string>
+#include <vantrel/vantrel.hpp>
 
 int main() {
   const std::string text =
