@@ -3,7 +3,10 @@
 #   runtime      the shared library (.so.N / .dll) and the licence
 #   development  the header, the .so link or import library, the CMake
 #                package and the pkg-config file
-# The tool installs its program as a third component, tool.
+#   c_runtime    the C interface's shared library (libvantrel_c.so.N /
+#                VantrelC.dll), whose header, link or import library and
+#                pkg-config file vantrel-c.pc are development files too
+# The tool installs its program as a further component, tool.
 include(CMakePackageConfigHelpers)
 
 option(VANTREL_DEBIAN_DOCS
@@ -46,10 +49,39 @@ if(MSVC)
     DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT runtime)
 endif()
 
+# The C interface's library (Vantrel::vantrel_c) and its header, in an
+# export set of its own (VantrelCTargets.cmake). On Windows one release
+# VantrelC.dll serves every configuration: the Debug sub-build has none,
+# and a Debug host of the package gets the release one (CMake takes an
+# imported target's only configuration when the host's is not among them).
+# (In VantrelTargets the sub-build's export file would then differ from
+# this build's, and installing this one would delete the sub-build's
+# VantrelTargets-debug.cmake.)
+if(TARGET vantrel_c)
+  install(TARGETS vantrel_c
+    EXPORT VantrelCTargets
+    RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT c_runtime
+    LIBRARY DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT c_runtime
+      NAMELINK_COMPONENT development
+    ARCHIVE DESTINATION "${CMAKE_INSTALL_LIBDIR}" COMPONENT development
+    PUBLIC_HEADER DESTINATION "${CMAKE_INSTALL_INCLUDEDIR}/vantrel"
+      COMPONENT development)
+  if(MSVC)
+    install(FILES "$<TARGET_PDB_FILE:vantrel_c>"
+      DESTINATION "${CMAKE_INSTALL_BINDIR}" COMPONENT c_runtime)
+  endif()
+endif()
+
 install(EXPORT VantrelTargets
   NAMESPACE Vantrel::
   DESTINATION "${VANTREL_INSTALL_CMAKEDIR}"
   COMPONENT development)
+if(TARGET vantrel_c)
+  install(EXPORT VantrelCTargets
+    NAMESPACE Vantrel::
+    DESTINATION "${VANTREL_INSTALL_CMAKEDIR}"
+    COMPONENT development)
+endif()
 
 configure_package_config_file(
   "${PROJECT_SOURCE_DIR}/cmake/VantrelConfig.cmake.in"
@@ -97,6 +129,17 @@ file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_fil
 install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/${vantrel_pc_file}"
   DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
   COMPONENT development)
+# vantrel-c.pc for the C interface's library, which has one configuration.
+if(TARGET vantrel_c)
+  set(VANTREL_C_PC_LIBNAME "$<TARGET_LINKER_FILE_BASE_NAME:vantrel_c>")
+  configure_file("${PROJECT_SOURCE_DIR}/cmake/vantrel-c.pc.in"
+    "${PROJECT_BINARY_DIR}/vantrel-c.pc.in" @ONLY)
+  file(GENERATE OUTPUT "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/vantrel-c.pc"
+    INPUT "${PROJECT_BINARY_DIR}/vantrel-c.pc.in")
+  install(FILES "${PROJECT_BINARY_DIR}/pkgconfig/$<CONFIG>/vantrel-c.pc"
+    DESTINATION "${VANTREL_INSTALL_PKGCONFIGDIR}"
+    COMPONENT development)
+endif()
 
 # The Debian packages carry the licence as each package's copyright file
 # instead (see VantrelPackaging.cmake).

@@ -16,7 +16,9 @@ set(CPACK_SOURCE_IGNORE_FILES "/build/;/\\\\.git/")
 # DEB generator; CPACK_GENERATOR is left to each build.
 # One package per install component:
 #   libvantrel1     runtime      the shared library
-#   libvantrel-dev  development  header, .so link, CMake package, pkg-config
+#   libvantrel-c1   c_runtime    the C interface's shared library
+#   libvantrel-dev  development  headers, .so links, CMake package,
+#                                pkg-config files
 #   vantrel         tool         the command-line program
 #   python3-vantrel python       the Python package (VANTREL_BUILD_PYTHON)
 # Each carries /usr/share/doc/<package>/copyright (machine-readable, from
@@ -64,15 +66,30 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 
+set(vantrel_deb_c_runtime "libvantrel-c${PROJECT_VERSION_MAJOR}")
+set(CPACK_DEBIAN_C_RUNTIME_PACKAGE_NAME "${vantrel_deb_c_runtime}")
+set(CPACK_DEBIAN_C_RUNTIME_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_C_RUNTIME_DESCRIPTION "${vantrel_deb_about}
+Its C interface holds its own copy of the reader and writer and passes
+only C types, for hosts in C or any language with a C foreign function
+interface, and C++ hosts built with another standard library.
+
+This package contains the C interface's shared library.")
+configure_file("${PROJECT_SOURCE_DIR}/cmake/debian/triggers"
+  "${PROJECT_BINARY_DIR}/debian/c_runtime/triggers" COPYONLY)
+set(CPACK_DEBIAN_C_RUNTIME_PACKAGE_CONTROL_EXTRA
+  "${PROJECT_BINARY_DIR}/debian/c_runtime/triggers")
+
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME "libvantrel-dev")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
-  "${vantrel_deb_runtime} (= ${vantrel_deb_version})")
+  "${vantrel_deb_runtime} (= ${vantrel_deb_version}), ${vantrel_deb_c_runtime} (= ${vantrel_deb_version})")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "${vantrel_deb_about}
 
-This package contains the development files: the header, the CMake
-package (find_package(Vantrel), target Vantrel::vantrel) and the
-pkg-config file (vantrel).")
+This package contains the development files: the headers (the C++
+library's, the C interface's and its header-only C++ layer), the CMake
+package (find_package(Vantrel), targets Vantrel::vantrel and
+Vantrel::vantrel_c) and the pkg-config files (vantrel, vantrel-c).")
 
 set(CPACK_DEBIAN_TOOL_PACKAGE_NAME "vantrel")
 set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
@@ -136,7 +153,7 @@ if(VANTREL_DEBIAN_DOCS)
     VERBATIM)
   add_custom_target(vantrel_debian_changelog ALL DEPENDS "${vantrel_changelog_gz}")
 
-  set(vantrel_deb_components runtime development)
+  set(vantrel_deb_components runtime c_runtime development)
   if(VANTREL_BUILD_TOOLS)
     list(APPEND vantrel_deb_components tool)
   endif()

@@ -127,7 +127,8 @@ target_sources(vantrel_objects INTERFACE
 # VantrelD.dll. A single-configuration build of another configuration builds
 # the library's Debug configuration too, as a sub-build of the library alone
 # (no tests, examples or tool: the debug runtime is not in Wine, so nothing
-# Debug runs here) in <build>/debug-configuration, with the same toolchain,
+# Debug runs here; nor VantrelC.dll, whose one release DLL serves Debug
+# hosts too) in <build>/debug-configuration, with the same toolchain,
 # and installs it with its own files into the same prefix (and so into the
 # release archive). A multi-configuration build (CMAKE_CONFIGURATION_TYPES)
 # builds Debug itself.
@@ -151,6 +152,7 @@ if(VANTREL_DEBUG_CONFIGURATION)
   set(vantrel_debug_args
     -DCMAKE_BUILD_TYPE=Debug
     -DVANTREL_DEBUG_CONFIGURATION=OFF
+    -DVANTREL_BUILD_C_LIBRARY=OFF
     -DVANTREL_WERROR=${VANTREL_WERROR}
     -DVANTREL_BUILD_TESTS=OFF -DVANTREL_BUILD_EXAMPLES=OFF
     -DVANTREL_BUILD_TOOLS=OFF -DVANTREL_BUILD_PYTHON=OFF

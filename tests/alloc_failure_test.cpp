@@ -14,6 +14,10 @@
 //     prefix of the full result, and the combination that the joiner search
 //     set (before any allocation);
 //   - a write leaves the host's string and the source as they were.
+// The C interface (libvantrel_c) is held to its own contract the same way:
+// a call whose allocation fails returns VANTREL_OUT_OF_MEMORY with nothing
+// left behind and the handle as it was, and a write into the caller's
+// buffer allocates nothing at all.
 // It is a plain program rather than a GoogleTest suite so that nothing but
 // the call under test allocates while a failure is armed.
 
@@ -26,8 +30,10 @@
 #include <string>
 
 #include "reference/literal_codec.h"
+#include "support/c_records.h"
 #include "support/records.h"
 #include "vantrel/alert_definitions.h"
+#include "vantrel/vantrel.h"
 
 namespace {
 
@@ -262,6 +268,181 @@ std::size_t CheckWrite(const char* name, Write write,
   }
 }
 
+// --- The C interface -----------------------------------------------------
+
+// Runs `attempt` (a C call, returning its status) with the N-th allocation
+// failing for N = 1, 2, ... until it gets through; `check(status, n)` looks
+// at the outcome, with the failure disarmed. Returns the failure points.
+template <typename Attempt, typename Look>
+std::size_t CheckC(const char* name, Attempt attempt, Look check) {
+  const std::size_t baseline = g_live;
+  for (std::size_t n = 1;; ++n) {
+    Arm(n);
+    const vantrel_status status = attempt();
+    Disarm();
+    const bool failed = g_seen >= n;
+    Check(failed == (status == VANTREL_OUT_OF_MEMORY),
+          "VANTREL_OUT_OF_MEMORY exactly when an allocation failed", n);
+    check(status, n);
+    // (A call that got through may keep what it appended in the handle.)
+    if (failed) Check(g_live == baseline, "no allocation is left behind", n);
+    if (!failed) {
+      std::printf("%s: %zu failure points\n", name, n - 1);
+      return n - 1;
+    }
+    if (n > 100000) {
+      Check(false, "the call never completes", n);
+      return n;
+    }
+  }
+}
+
+bool HandleHolds(const vantrel_definitions* defs,
+                 const AlertDefinitions& expected) {
+  const AlertDefinitions records = vantrel_test::RecordsOf(defs);
+  return records.combination == expected.combination &&
+         records.definitions == expected.definitions;
+}
+
+std::size_t CheckCParse(const char* name, vantrel_kind kind,
+                        const std::string& text) {
+  const AlertDefinitions held = HeldRecords(7);
+  AlertDefinitions full = held;
+  const bool full_ok = vantrel_reference::literal::ParseDefinition(text, full);
+  const vantrel_test::CHandle defs = vantrel_test::HandleOf(held);
+  const vantrel_status want = full_ok ? VANTREL_OK : VANTREL_REJECTED;
+  const std::size_t points = CheckC(
+      name,
+      [&] {
+        return vantrel_parse(defs.get(), kind, text.data(), text.size(),
+                             nullptr);
+      },
+      [&](vantrel_status status, std::size_t n) {
+        if (status == VANTREL_OUT_OF_MEMORY) {
+          Check(HandleHolds(defs.get(), held),
+                "a failed parse leaves the handle as it was", n);
+        } else {
+          Check(status == want && HandleHolds(defs.get(), full),
+                "the completed parse gives the full result", n);
+        }
+      });
+  return points;
+}
+
+// Every way of writing and judging a handle: into a buffer the library
+// allocates, and the verdicts. Writing into the caller's buffer allocates
+// nothing.
+std::size_t CheckCWrite(const std::string& source_text) {
+  AlertDefinitions source{};
+  vantrel_reference::literal::ParseDefinition(source_text, source);
+  std::string expected;
+  vantrel_reference::literal::WriteDefinition(expected, source);
+  const vantrel_test::CHandle defs = vantrel_test::HandleOf(source);
+  std::size_t points = 0;
+
+  char* text = nullptr;
+  std::size_t size = 0;
+  points += CheckC(
+      "vantrel_write_alloc",
+      [&] {
+        return vantrel_write_alloc(defs.get(), VANTREL_FUNC, &text, &size);
+      },
+      [&](vantrel_status status, std::size_t n) {
+        if (status == VANTREL_OUT_OF_MEMORY) {
+          Check(text == nullptr, "a failed write gives no text", n);
+        } else {
+          Check(status == VANTREL_OK && std::string(text, size) == expected,
+                "the completed write gives the text", n);
+        }
+        vantrel_free_text(text);
+        text = nullptr;
+        Check(HandleHolds(defs.get(), source), "the source is unchanged", n);
+      });
+
+  std::string buffer(expected.size(), '\0');
+  Arm(1);
+  const vantrel_status wrote = vantrel_write(defs.get(), VANTREL_FILTER,
+                                             &buffer[0], buffer.size(), &size);
+  Disarm();
+  Check(wrote == VANTREL_OK && g_seen == 0 && buffer == expected,
+        "a write into the caller's buffer allocates nothing", 1);
+
+  int survives = -1;
+  points += CheckC(
+      "vantrel_records_survive",
+      [&] {
+        return vantrel_records_survive(defs.get(), VANTREL_FUNC, &survives);
+      },
+      [&](vantrel_status status, std::size_t n) {
+        Check(status == VANTREL_OUT_OF_MEMORY || survives == 1,
+              "the records survive", n);
+      });
+  points += CheckC(
+      "vantrel_text_survives",
+      [&] {
+        return vantrel_text_survives(VANTREL_FUNC, expected.data(),
+                                     expected.size(), &survives);
+      },
+      [&](vantrel_status status, std::size_t n) {
+        Check(status == VANTREL_OUT_OF_MEMORY || survives == 1,
+              "the text survives", n);
+      });
+  return points;
+}
+
+// Creating a handle and appending to it.
+std::size_t CheckCBuild() {
+  std::size_t points = 0;
+  vantrel_definitions* created = nullptr;
+  points += CheckC(
+      "vantrel_new", [&] { return vantrel_new(3, &created); },
+      [&](vantrel_status status, std::size_t n) {
+        Check((status == VANTREL_OUT_OF_MEMORY) == (created == nullptr),
+              "a handle exactly when the call succeeded", n);
+        vantrel_free(created);
+        created = nullptr;
+      });
+
+  const AlertDefinitions held = HeldRecords(1);
+  const std::string field(60, 'f');
+  const struct {
+    const char* name;
+    vantrel_status (*append)(vantrel_definitions*, const std::string&);
+  } appends[] = {
+      {"vantrel_add_condition",
+       [](vantrel_definitions* d, const std::string& f) {
+         return vantrel_add_condition(d, f.data(), f.size(), f.data(),
+                                      f.size());
+       }},
+      {"vantrel_add_param",
+       [](vantrel_definitions* d, const std::string& f) {
+         return vantrel_add_param(d, f.data(), f.size());
+       }},
+      {"vantrel_add_value",
+       [](vantrel_definitions* d, const std::string& f) {
+         return vantrel_add_value(d, f.data(), f.size());
+       }},
+  };
+  for (const auto& append : appends) {
+    const vantrel_test::CHandle defs = vantrel_test::HandleOf(held);
+    AlertDefinitions before = held;
+    points += CheckC(
+        append.name, [&] { return append.append(defs.get(), field); },
+        [&](vantrel_status status, std::size_t n) {
+          if (status == VANTREL_OUT_OF_MEMORY) {
+            Check(HandleHolds(defs.get(), before),
+                  "a failed append leaves the handle as it was", n);
+          } else {
+            Check(status == VANTREL_OK &&
+                      vantrel_test::RecordsOf(defs.get()).definitions !=
+                          before.definitions,
+                  "the completed append changes the handle", n);
+          }
+        });
+  }
+  return points;
+}
+
 }  // namespace
 
 int main() {
@@ -281,6 +462,20 @@ int main() {
                          and_text);
     points += CheckWrite("SetFilterDefinition, or-joined", SetFilterDefinition,
                          DefinitionText(" @@OR@@ ", false));
+
+    points += CheckCParse("vantrel_parse, and-joined", VANTREL_FUNC, and_text);
+    points += CheckCParse("vantrel_parse, or-joined, last rejected",
+                          VANTREL_FILTER, or_rejected);
+    points +=
+        CheckCParse("vantrel_parse, one condition", VANTREL_FUNC, no_joiner);
+    // More conditions, params and values than a handle indexes in place:
+    // the index moves to the heap.
+    const std::string many = and_text + " @@AND@@ " + and_text + " @@AND@@ " +
+                             and_text + " @@AND@@ " + and_text;
+    points +=
+        CheckCParse("vantrel_parse, twelve conditions", VANTREL_FUNC, many);
+    points += CheckCWrite(and_text);
+    points += CheckCBuild();
   }
   Check(g_live == baseline, "the test itself released everything", 0);
   Check(points > 50, "the calls allocate, so failures were injected", 0);

@@ -25,6 +25,7 @@ function(build_and_run_consumer)
       "-DCMAKE_BUILD_TYPE=${CONFIG}" ${ARGN})
   run("${CMAKE_COMMAND}" --build "${WORK_DIR}/build")
   run("${WORK_DIR}/build/vantrel_consumer")
+  run("${WORK_DIR}/build/vantrel_c_layer_consumer")
 endfunction()
 
 if(DEFINED SOURCE_DIR)
@@ -66,3 +67,17 @@ string(SUBSTRING "${libdir_flag}" 2 -1 libdir)
 run("${CXX}" -std=c++11 "${CONSUMER_DIR}/consumer.cpp" ${flags}
     "-Wl,-rpath,${libdir}" -o "${WORK_DIR}/consumer_pc")
 run("${WORK_DIR}/consumer_pc")
+
+# The C interface's pkg-config file, vantrel-c, likewise.
+execute_process(COMMAND "${PKG_CONFIG}" --cflags --libs vantrel-c
+  OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "pkg-config does not know vantrel-c")
+endif()
+message(STATUS "pkg-config --cflags --libs vantrel-c: ${flags}")
+separate_arguments(flags UNIX_COMMAND "${flags}")
+string(REGEX MATCH "-L[^ ;]+" libdir_flag "${flags}")
+string(SUBSTRING "${libdir_flag}" 2 -1 libdir)
+run("${CXX}" -std=c++11 "${CONSUMER_DIR}/c_layer_consumer.cpp" ${flags}
+    "-Wl,-rpath,${libdir}" -o "${WORK_DIR}/c_layer_consumer_pc")
+run("${WORK_DIR}/c_layer_consumer_pc")

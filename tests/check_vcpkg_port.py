@@ -198,10 +198,11 @@ def check_install(source_dir, work_dir, generator, cxx, passed, errors):
             errors.append("install: no %s" % needed)
     if not any(re.fullmatch(r"lib/libvantrel\.so[.\d]*", f) for f in installed):
         errors.append("install: no lib/libvantrel.so")
-    # The library, its header, its packages and its licence (which the
-    # portfile moves to share/vantrel/copyright): nothing else.
-    allowed = re.compile(r"(lib/libvantrel\.so[.\d]*|lib/pkgconfig/vantrel\.pc|"
-                         r"include/vantrel/[\w.]+\.h|share/vantrel/[\w.-]+\.cmake|"
+    # The libraries (the C++ one and the C interface's), their headers,
+    # their packages and the licence (which the portfile moves to
+    # share/vantrel/copyright): nothing else.
+    allowed = re.compile(r"(lib/libvantrel(_c)?\.so[.\d]*|lib/pkgconfig/vantrel(-c)?\.pc|"
+                         r"include/vantrel/[\w.]+\.(h|hpp)|share/vantrel/[\w.-]+\.cmake|"
                          r"share/doc/Vantrel/LICENSE)")
     for name in sorted(installed):
         if not allowed.fullmatch(name):

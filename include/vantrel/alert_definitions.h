@@ -143,22 +143,6 @@
 #define VANTREL_CALL
 #endif
 
-// A Visual C++ host must use the DLL built with its own runtime library and
-// iterator debug level: Vantrel.lib (Vantrel.dll, /MD) for a release host,
-// VantrelD.lib (VantrelD.dll, /MDd) for a debug one; std::string and
-// std::list have different layouts in the two. Each import library holds a
-// small object that records the library's two settings, and this reference
-// pulls it into the host's link, where the linker compares them with the
-// host's own (which the standard library's headers record) and stops with a
-// mismatch error instead of producing a program that corrupts its heap.
-// A host that loads the DLL with LoadLibrary links the import library all
-// the same (it imports nothing from the DLL unless it calls a function by
-// its import), or defines VANTREL_NO_RUNTIME_CHECK and checks for itself.
-#if defined(_MSC_VER) && !defined(VANTREL_BUILDING) && \
-    !defined(VANTREL_STATIC) && !defined(VANTREL_NO_RUNTIME_CHECK)
-#pragma comment(linker, "/include:vantrel_runtime_check")
-#endif
-
 // One key with its values, in text order.
 struct DefinitionParam {
   std::string key;
@@ -191,6 +175,33 @@ struct AlertDefinitions {
   std::uint32_t combination;
 };
 
+#endif  // VANTREL_ALERT_DEFINITIONS_H_
+
+// The four functions, declared unless VANTREL_RECORDS_ONLY is defined: a
+// host that reaches the records through the C interface's C++ layer
+// (vantrel/vantrel.hpp, which defines it around its own include of this
+// header) neither imports nor links Vantrel.dll. A later include without
+// the macro declares them.
+#if !defined(VANTREL_RECORDS_ONLY) && \
+    !defined(VANTREL_ALERT_DEFINITIONS_FUNCTIONS_)
+#define VANTREL_ALERT_DEFINITIONS_FUNCTIONS_
+
+// A Visual C++ host must use the DLL built with its own runtime library and
+// iterator debug level: Vantrel.lib (Vantrel.dll, /MD) for a release host,
+// VantrelD.lib (VantrelD.dll, /MDd) for a debug one; std::string and
+// std::list have different layouts in the two. Each import library holds a
+// small object that records the library's two settings, and this reference
+// pulls it into the host's link, where the linker compares them with the
+// host's own (which the standard library's headers record) and stops with a
+// mismatch error instead of producing a program that corrupts its heap.
+// A host that loads the DLL with LoadLibrary links the import library all
+// the same (it imports nothing from the DLL unless it calls a function by
+// its import), or defines VANTREL_NO_RUNTIME_CHECK and checks for itself.
+#if defined(_MSC_VER) && !defined(VANTREL_BUILDING) && \
+    !defined(VANTREL_STATIC) && !defined(VANTREL_NO_RUNTIME_CHECK)
+#pragma comment(linker, "/include:vantrel_runtime_check")
+#endif
+
 // Parse: append the records of a definition text to `target`.
 VANTREL_API bool VANTREL_CALL GetFuncDefinition(const std::string& text,
                                                 AlertDefinitions& target);
@@ -203,4 +214,4 @@ VANTREL_API bool VANTREL_CALL SetFuncDefinition(std::string& text,
 VANTREL_API bool VANTREL_CALL SetFilterDefinition(std::string& text,
                                                   AlertDefinitions& source);
 
-#endif  // VANTREL_ALERT_DEFINITIONS_H_
+#endif  // VANTREL_ALERT_DEFINITIONS_FUNCTIONS_

@@ -13,11 +13,12 @@ vcpkg_check_linkage(ONLY_DYNAMIC_LIBRARY)
 
 get_filename_component(SOURCE_PATH "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
 
-# The library, its header and its CMake package: no tests, examples, tool
-# or Python module, and the compiler's warnings as warnings. The CMake
-# package goes straight to share/vantrel, where vcpkg keeps it. vcpkg
-# configures Debug and Release itself, one build each, so the Release build
-# must not add its own Debug sub-build (VantrelD) to the release tree.
+# The libraries (the C++ one and the C interface's), their headers and the
+# CMake package: no tests, examples, tool, Python module or C# tests, and
+# the compiler's warnings as warnings. The CMake package goes straight to
+# share/vantrel, where vcpkg keeps it. vcpkg configures Debug and Release
+# itself, one build each, so the Release build must not add its own Debug
+# sub-build (VantrelD) to the release tree.
 vcpkg_cmake_configure(
   SOURCE_PATH "${SOURCE_PATH}"
   OPTIONS
@@ -31,6 +32,8 @@ vcpkg_cmake_configure(
     -DVANTREL_DEBUG_CONFIGURATION=OFF
     -DVANTREL_WERROR=OFF
     -DVANTREL_DEBIAN_DOCS=OFF
+    -DVANTREL_BUILD_C_LIBRARY=ON
+    -DVANTREL_BUILD_DOTNET=OFF
     -DVANTREL_INSTALL_CMAKEDIR=share/vantrel
 )
 vcpkg_cmake_install()

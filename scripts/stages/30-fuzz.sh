@@ -15,7 +15,13 @@ out="$root/build/fuzz/runs"
 rm -rf "$out"
 mkdir -p "$out"
 total=0
-for target in parse write; do
+for target in parse write c_api; do
+  # The C interface's target reads each input as a text and as a record
+  # set, so it starts from both seed corpora.
+  case "$target" in
+    c_api) seeds=("$root/fuzz/corpus/parse" "$root/fuzz/corpus/write") ;;
+    *) seeds=("$root/fuzz/corpus/$target") ;;
+  esac
   mkdir -p "$out/$target-corpus" "$out/$target-artifacts"
   log="$out/$target.log"
   # The first corpus directory receives new inputs; the committed seeds are
@@ -25,7 +31,7 @@ for target in parse write; do
     -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
     -dict="$root/fuzz/vantrel.dict" \
     -artifact_prefix="$out/$target-artifacts/" \
-    "$out/$target-corpus" "$root/fuzz/corpus/$target" >"$log" 2>&1 \
+    "$out/$target-corpus" "${seeds[@]}" >"$log" 2>&1 \
     || status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   if [ "$status" -ne 0 ] || [ -z "$runs" ] \

@@ -3,6 +3,7 @@
 # benchmark suite with the plain allocator (its checks that every
 # implementation gives the same records and text run first, on every case),
 # a short run of the allocation-counting build whose counts ratios.py checks,
+# a short run of the C interface's benchmark against the C++ functions,
 # and the instruction-count check of the parse and the write of the worked
 # example, the typical rule and the 64 KB text against the limits in
 # bench/instruction_limits.txt.
@@ -19,4 +20,6 @@ build/bench/bench/vantrel_bench --benchmark_min_time=0.01 \
 build/bench/bench/vantrel_bench_allocs --benchmark_min_time=0.001 \
   --benchmark_filter='^(parse|write)/' --benchmark_format=json >"$out/allocs.json"
 python3 bench/ratios.py "$out/timing.json" "$out/allocs.json" --check
+# The C interface against the C++ functions: its table of ratios.
+build/bench/bench/vantrel_c_bench --benchmark_min_time=0.05 | tee "$out/c_api.txt"
 bash bench/instructions.sh build/bench

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The Debian packages: the debian workflow (release build for /usr, then
-# cpack -G DEB) makes libvantrel1, libvantrel-dev, vantrel and
-# python3-vantrel; lintian must
+# cpack -G DEB) makes libvantrel1, libvantrel-c1, libvantrel-dev, vantrel
+# and python3-vantrel; lintian must
 # find no error and no warning that cmake/debian/*.lintian-overrides does
 # not explain. The packages are then installed into this machine with
 # dpkg -i, a separate project is built against the installed
-# libvantrel-dev (find_package and pkg-config) and run, the installed tool
+# libvantrel-dev (find_package and pkg-config, the C++ library and the C
+# interface's) and run, the installed tool
 # runs, and the packages are purged again. Needs root (or sudo).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -13,7 +14,7 @@ root="$PWD"
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
-packages=(python3-vantrel vantrel libvantrel-dev libvantrel1)
+packages=(python3-vantrel vantrel libvantrel-dev libvantrel-c1 libvantrel1)
 for package in "${packages[@]}"; do
   if dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed"; then
     echo "debian: $package is installed already; remove it first" >&2
@@ -33,8 +34,8 @@ rm -rf build/debian/packages
 cmake --workflow --preset debian --fresh
 unset CXXFLAGS LDFLAGS
 mapfile -t debs < <(ls build/debian/packages/*.deb)
-if [ "${#debs[@]}" -ne 4 ]; then
-  echo "debian: expected 4 packages, found ${#debs[@]}: ${debs[*]}" >&2
+if [ "${#debs[@]}" -ne 5 ]; then
+  echo "debian: expected 5 packages, found ${#debs[@]}: ${debs[*]}" >&2
   exit 1
 fi
 for deb in "${debs[@]}"; do
@@ -54,6 +55,8 @@ expect() {
   esac
 }
 expect libvantrel-dev "libvantrel1 (= $version)"
+expect libvantrel-dev "libvantrel-c1 (= $version)"
+expect libvantrel-c1 "libc6"
 expect vantrel "libvantrel1 (= $version)"
 expect vantrel "libstdc++6"
 expect libvantrel1 "libc6"
@@ -106,6 +109,7 @@ echo "debian: purge"
 $sudo dpkg --purge "${packages[@]}"
 trap - EXIT
 for path in /usr/include/vantrel /usr/bin/vantrel /usr/share/doc/libvantrel1 \
+            /usr/share/doc/libvantrel-c1 \
             /usr/lib/python3/dist-packages/vantrel \
             /usr/share/man/man1/vantrel.1.gz; do
   if [ -e "$path" ]; then

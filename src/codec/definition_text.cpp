@@ -197,7 +197,11 @@ class JoinerCuts {
 }  // namespace
 
 bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
-  const std::string_view whole(text);
+  return ParseDefinitionText(std::string_view(text), target, nullptr);
+}
+
+bool ParseDefinitionText(std::string_view whole, AlertDefinitions& target,
+                         std::size_t* rejected_at) {
   JoinerCuts cuts(whole);
   if (cuts.joined()) target.combination = cuts.combination();
 
@@ -208,11 +212,25 @@ bool ParseDefinitionText(const std::string& text, AlertDefinitions& target) {
   for (std::size_t start = 0;;) {
     const std::size_t cut = cuts.Next();
     if (!ReadPiece(whole.substr(start, cut - start), target.definitions)) {
+      if (rejected_at != nullptr) *rejected_at = start;
       return false;
     }
     if (cut == kNotFound) return true;
     start = cut + cuts.joiner().size();
   }
+}
+
+std::size_t DefinitionTextSize(const AlertDefinitions& source) {
+  codec_internal::SizeSink size;
+  PutDefinitionText(size, source, SeparatorFor(source.combination),
+                    CurrentMarks());
+  return size.size();
+}
+
+void PutDefinitionTextAt(char* out, const AlertDefinitions& source) {
+  codec_internal::WriteSink sink(out);
+  PutDefinitionText(sink, source, SeparatorFor(source.combination),
+                    CurrentMarks());
 }
 
 bool WriteDefinitionText(std::string& text, const AlertDefinitions& source) {

@@ -20,6 +20,10 @@
 # Exports (EXPORTS=ON): exactly the four entry points, by name, with their
 # C++ signatures, each at an address of its own, and nothing else, not even
 # an export by ordinal only.
+# C exports (EXPORTS=C -DHEADER=include/vantrel/vantrel.h, VantrelC.dll):
+# exactly the functions the C header declares, by their plain C names (all
+# starting with vantrel_, nothing mangled), each at an address of its own,
+# and nothing else.
 #
 # Microsoft-ABI build only (READOBJ):
 #   -DIMPORT_LIST=<file>  the exact list of imported functions, one
@@ -292,7 +296,54 @@ if(HARDENED)
 endif()
 
 # --- Export table ---------------------------------------------------------
-if(EXPORTS)
+if(EXPORTS STREQUAL "C")
+  if(NOT DEFINED HEADER)
+    message(FATAL_ERROR "EXPORTS=C needs HEADER")
+  endif()
+  # The functions the header declares: its code without the comments (whose
+  # examples call them), each name followed by its parameter list.
+  file(READ "${HEADER}" header)
+  string(REGEX REPLACE "/\\*([^*]|\\*+[^*/])*\\*+/" "" header "${header}")
+  string(REGEX REPLACE "//[^\n]*" "" header "${header}")
+  string(REGEX MATCHALL "[ *\t\n](vantrel_[a-z0-9_]+)[ \t\n]*\\(" declared "${header}")
+  list(TRANSFORM declared REPLACE "^[ *\t\n]*(vantrel_[a-z0-9_]+).*$" "\\1")
+  list(REMOVE_DUPLICATES declared)
+  list(SORT declared)
+  list(LENGTH declared declared_count)
+  if(declared_count LESS 10)
+    message(FATAL_ERROR "${HEADER}: only ${declared_count} functions found: [${declared}]")
+  endif()
+  set(found "")
+  foreach(name IN LISTS export_names)
+    if(NOT name MATCHES "^vantrel_[a-z0-9_]+$")
+      message(SEND_ERROR "${FILE}: unexpected export ${name} (not a vantrel_ C name)")
+      set(failed ON)
+    elseif(NOT name IN_LIST declared)
+      message(SEND_ERROR "${FILE}: exports ${name}, which ${HEADER} does not declare")
+      set(failed ON)
+    endif()
+    list(APPEND found "${name}")
+  endforeach()
+  list(SORT found)
+  if(NOT found STREQUAL declared)
+    message(SEND_ERROR "${FILE}: exported functions are [${found}], ${HEADER} declares [${declared}]")
+    set(failed ON)
+  endif()
+  list(LENGTH export_rvas slot_count)
+  if(NOT slot_count EQUAL declared_count)
+    message(SEND_ERROR "${FILE}: the export address table has ${slot_count} entries, expected ${declared_count}")
+    set(failed ON)
+  endif()
+  set(unique_rvas ${export_rvas})
+  list(REMOVE_DUPLICATES unique_rvas)
+  list(LENGTH unique_rvas unique_count)
+  if(NOT unique_count EQUAL slot_count)
+    message(SEND_ERROR "${FILE}: exports share an address: ${export_rvas}")
+    set(failed ON)
+  endif()
+  string(REPLACE ";" " " found_text "${found}")
+  message(STATUS "${FILE} exports ${slot_count} C functions: ${found_text}")
+elseif(EXPORTS)
   if(NOT DEFINED DEMANGLER)
     message(FATAL_ERROR "DEMANGLER is not set")
   endif()
