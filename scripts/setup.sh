@@ -15,6 +15,7 @@ packages=(
   pybind11-dev python3-pybind11 python3-dev python3-pytest python3-hypothesis
   mypy python3-build python3-venv python3-setuptools
   mono-mcs mono-runtime
+  emscripten nodejs chromium chromium-driver python3-selenium
 )
 
 missing=()
