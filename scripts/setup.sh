@@ -14,6 +14,7 @@ packages=(
   clang-14 clang-tools-14 lld-16 llvm-14 libwine-dev
   pybind11-dev python3-pybind11 python3-dev python3-pytest python3-hypothesis
   mypy python3-build python3-venv python3-setuptools
+  emscripten nodejs chromium chromium-driver python3-selenium
 )
 
 missing=()

@@ -89,9 +89,6 @@ struct Mark {
   friend bool operator<(const Mark& a, const Mark& b) {
     return a.offset != b.offset ? a.offset < b.offset : a.role < b.role;
   }
-  friend bool operator==(const Mark& a, const Mark& b) {
-    return a.offset == b.offset && a.role == b.role;
-  }
 };
 
 // The marks the reader takes in one condition, in text order.

@@ -70,6 +70,15 @@ Report TextReport(const TextCheck& check, std::string_view text, ByteMode mode,
   return report;
 }
 
+std::string TextReportJson(const TextCheck& check, std::string_view text,
+                           ByteMode mode) {
+  return Dump(TextReport(check, text, mode, Report::object()), 2) + "\n";
+}
+
+std::string RecordsReportJson(const RecordsCheck& check, ByteMode mode) {
+  return Dump(RecordsReport(check, mode, Report::object()), 2) + "\n";
+}
+
 std::string TextReportLines(const TextCheck& check, std::string_view text) {
   const std::string conditions =
       std::to_string(check.conditions) +

@@ -24,6 +24,12 @@ std::string TextReportLines(const TextCheck& check, std::string_view text);
 Report RecordsReport(const RecordsCheck& check, ByteMode mode, Report head);
 std::string RecordsReportLines(const RecordsCheck& check, std::size_t records);
 
+// The JSON report of one rule as `vantrel check --json` prints it (and the
+// WebAssembly module returns it): indented, ending in a line break.
+std::string TextReportJson(const TextCheck& check, std::string_view text,
+                           ByteMode mode);
+std::string RecordsReportJson(const RecordsCheck& check, ByteMode mode);
+
 // Counts of causes over many rules, for a batch summary:
 // "3 text outside the marks, 1 both joiners".
 class CauseTally {

@@ -147,4 +147,13 @@ std::string MemberName(std::string_view name) {
   return plain ? std::string(name) : Excerpt(name);
 }
 
+std::string_view WithoutFinalLineBreak(std::string_view text) {
+  if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") {
+    text.remove_suffix(2);
+  } else if (!text.empty() && text.back() == '\n') {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
 }  // namespace vantrel::rules

@@ -63,6 +63,10 @@ std::string Excerpt(std::string_view bytes);
 // kExcerptBytes long (empty when `at` is past the end).
 std::string_view Around(std::string_view bytes, std::size_t at);
 
+// The text of a whole file without its line ending: one final LF or CRLF is
+// dropped, nothing else. A final CR alone is part of the rule and stays.
+std::string_view WithoutFinalLineBreak(std::string_view text);
+
 // A member name inside a path: as it is when it is a plain identifier
 // ("name", "Location_Name"), else excerpted ("\"a b\"").
 std::string MemberName(std::string_view name);

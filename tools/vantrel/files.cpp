@@ -255,15 +255,6 @@ bool TakeOwnerAndMode(int fd, const struct stat& old) {
 
 }  // namespace
 
-std::string_view WithoutFinalLineBreak(std::string_view text) {
-  if (text.size() >= 2 && text.substr(text.size() - 2) == "\r\n") {
-    text.remove_suffix(2);
-  } else if (!text.empty() && text.back() == '\n') {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
 std::string FileName(std::string_view path) {
   constexpr std::size_t kPlainBytes = 200;
   bool plain = !path.empty() && path.size() <= kPlainBytes;

@@ -16,9 +16,9 @@ namespace vantrel::cli {
 // written.
 using InputError = vantrel::rules::InputError;
 
-// The text of a whole file without its line ending: one final LF or CRLF is
-// dropped, nothing else. A final CR alone is part of the rule and stays.
-std::string_view WithoutFinalLineBreak(std::string_view text);
+// The text of a whole file without its line ending (the rules library's,
+// which the WebAssembly module shares).
+using rules::WithoutFinalLineBreak;
 
 // A file name as messages show it: as it is when it is printable ASCII
 // without quotes or backslashes and at most 200 bytes, else quoted, escaped

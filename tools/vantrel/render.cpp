@@ -184,18 +184,13 @@ std::string SingleCheckReport(const Options& o, const Rule& rule,
                               const Outcome& out) {
   if (out.text) {
     if (!o.json_report) return rules::TextReportLines(*out.text, *rule.in.text);
-    return rules::Dump(rules::TextReport(*out.text, *rule.in.text, o.mode,
-                                         Report::object()),
-                       2) +
-           "\n";
+    return rules::TextReportJson(*out.text, *rule.in.text, o.mode);
   }
   if (!o.json_report) {
     return rules::RecordsReportLines(*out.records,
                                      rule.in.defs.definitions.size());
   }
-  return rules::Dump(
-             rules::RecordsReport(*out.records, o.mode, Report::object()), 2) +
-         "\n";
+  return rules::RecordsReportJson(*out.records, o.mode);
 }
 
 }  // namespace vantrel::cli
