@@ -5,7 +5,9 @@
 //
 //   vt_check          vantrel check --json --input text
 //   vt_check_records  vantrel check --json --input json
-//   vt_parse          vantrel parse (records JSON), or {"error": ...}
+//   vt_parse          vantrel parse (records JSON), or {"error": ...} with
+//                     the tool's message where it writes no records (a
+//                     rejected text, a field the byte mode cannot carry)
 //   vt_format         vantrel format (the text, without a final newline)
 //   vt_explain        the role and byte span of every part of a text
 //
@@ -82,6 +84,19 @@ std::uint8_t* Result(std::uint32_t status, std::string_view bytes) {
   return out;
 }
 
+// A message of the rules library with the tool's option that helps.
+std::string Hinted(std::string message) {
+  if (message.find("latin1 byte mode") != std::string::npos) {
+    message += " (--bytes latin1)";
+  }
+  return message;
+}
+
+// parse's answer where the tool writes no records: {"error": message}.
+std::string ErrorJson(const std::string& message) {
+  return rules::Dump(rules::Report{{"error", message}}) + "\n";
+}
+
 // Runs `make` and wraps its answer, or the message of the error that ended
 // it, as the tool would print it.
 template <typename Make>
@@ -89,12 +104,8 @@ std::uint8_t* Answer(Make make) {
   try {
     return Result(kDone, make());
   } catch (const InputError& error) {
-    std::string message = error.what();
     // The tool's hint names its option; the page's is the same setting.
-    if (message.find("latin1 byte mode") != std::string::npos) {
-      message += " (--bytes latin1)";
-    }
-    return Result(kError, message);
+    return Result(kError, Hinted(error.what()));
   } catch (const std::bad_alloc&) {
     return Result(kError, "out of memory");
   } catch (const std::exception& error) {
@@ -178,25 +189,53 @@ std::vector<Part> Parts(const std::string& text,
       }
     }
   }
-  // Sorted by start, the dropped bytes before a part that starts with them;
-  // where two overlap (a closing mark found inside its opening one), the
-  // later one starts where the earlier ends.
-  std::stable_sort(
-      parts.begin(), parts.end(), [](const Part& a, const Part& b) {
-        if (a.start != b.start) return a.start < b.start;
-        return a.role == Role::kDropped && b.role != Role::kDropped;
-      });
+  // Where parts overlap (a closing mark found inside its opening one, a
+  // name read to the end of its piece across the bytes dropped), each byte
+  // shows the part of the highest rank: dropped bytes, then the rejected
+  // item, marks, joiners, and the fields last.
+  const auto rank = [](Role role) {
+    switch (role) {
+      case Role::kDropped:
+        return 4;
+      case Role::kRejected:
+        return 3;
+      case Role::kMark:
+        return 2;
+      case Role::kJoiner:
+        return 1;
+      default:
+        return 0;
+    }
+  };
+  std::stable_sort(parts.begin(), parts.end(),
+                   [&rank](const Part& a, const Part& b) {
+                     return rank(a.role) < rank(b.role);
+                   });
+  constexpr std::uint32_t kNoPart = std::numeric_limits<std::uint32_t>::max();
+  std::vector<std::uint32_t> owner(text.size(), kNoPart);
   std::vector<Part> shown;
-  std::size_t covered = 0;
-  for (Part part : parts) {
-    part.end = std::min(part.end, text.size());
-    if (part.start < covered) part.start = covered;
-    const bool point = part.role == Role::kRejected && part.start == part.end;
-    if (part.start >= part.end && !point) continue;
-    if (part.start > part.end) continue;
-    shown.push_back(part);
-    covered = std::max(covered, part.end);
+  std::vector<Part> points;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const Part& part = parts[i];
+    if (part.role == Role::kRejected && part.start == part.end) {
+      points.push_back(part);  // a rejected item with no bytes
+    }
+    for (std::size_t at = part.start; at < part.end && at < text.size(); ++at) {
+      owner[at] = static_cast<std::uint32_t>(i);
+    }
   }
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = at + 1;
+    while (end < text.size() && owner[end] == owner[at]) ++end;
+    if (owner[at] != kNoPart)
+      shown.push_back(Part{parts[owner[at]].role, at, end});
+    at = end;
+  }
+  std::stable_sort(
+      shown.begin(), shown.end(), [](const Part& a, const Part& b) {
+        if (a.start != b.start) return a.start < b.start;
+        return a.start == a.end && b.start != b.end;  // a point first
+      });
   return shown;
 }
 
@@ -231,8 +270,10 @@ std::string Explain(const std::string& text, Kind kind) {
 
 extern "C" {
 
+using vantrel::rules::InputError;
 using vantrel::web::Answer;
 using vantrel::web::Bytes;
+using vantrel::web::ErrorJson;
 using vantrel::web::KindOf;
 using vantrel::web::ModeOf;
 using vantrel::web::RuleText;
@@ -267,11 +308,13 @@ std::uint8_t* vt_parse(const std::uint8_t* data, std::size_t size, int kind,
     const vantrel::rules::TextCheck check =
         vantrel::rules::CheckText(KindOf(kind), text, 0, &defs, &combination);
     if (check.status == vantrel::rules::Status::kRejected) {
-      return vantrel::rules::Dump(vantrel::rules::Report{
-                 {"error", vantrel::rules::Describe(check.rejection, text)}}) +
-             "\n";
+      return ErrorJson(vantrel::rules::Describe(check.rejection, text));
     }
-    vantrel::rules::CheckRecordsEncodable(defs, ModeOf(mode));
+    try {
+      vantrel::rules::CheckRecordsEncodable(defs, ModeOf(mode));
+    } catch (const InputError& error) {
+      return ErrorJson(vantrel::web::Hinted(error.what()));
+    }
     std::string json;
     std::string chunks;
     vantrel::rules::WriteRecordsJson(json, defs, combination, ModeOf(mode),

@@ -6,7 +6,8 @@
 # not explain. The packages are then installed into this machine with
 # dpkg -i, a separate project is built against the installed
 # libvantrel-dev (find_package and pkg-config) and run, the installed tool
-# runs, and the packages are purged again. Needs root (or sudo).
+# runs, and the packages are purged again. The inspector page comes from a
+# web build made first (where em++ is present). Needs root (or sudo).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 root="$PWD"
@@ -21,6 +22,18 @@ for package in "${packages[@]}"; do
   fi
 done
 
+# The inspector page, which the vantrel package installs, comes from a web
+# build (Emscripten) made first; without em++ the package leaves it out.
+inspector=""
+if command -v em++ >/dev/null; then
+  cmake --preset web
+  cmake --build --preset web --target vantrel_inspector
+  inspector="$root/build/web/web/inspector.html"
+else
+  echo "debian: em++ not found: the vantrel package is built without the inspector page" >&2
+fi
+export VANTREL_INSPECTOR_HTML="$inspector"
+
 # Debian's own compiler and linker flags (hardening: stack protector,
 # fortified functions, read-only relocations bound at load), as
 # dpkg-buildflags gives them to every Debian package build. CMake takes
@@ -31,7 +44,7 @@ LDFLAGS="$(dpkg-buildflags --get LDFLAGS)"
 export CXXFLAGS LDFLAGS
 rm -rf build/debian/packages
 cmake --workflow --preset debian --fresh
-unset CXXFLAGS LDFLAGS
+unset CXXFLAGS LDFLAGS VANTREL_INSPECTOR_HTML
 mapfile -t debs < <(ls build/debian/packages/*.deb)
 if [ "${#debs[@]}" -ne 4 ]; then
   echo "debian: expected 4 packages, found ${#debs[@]}: ${debs[*]}" >&2
@@ -88,6 +101,11 @@ grep -q "Usage:" <<<"$help" || { echo "debian: vantrel --help: $help" >&2; exit 
   | cmp - examples/average_response_time.json
 # Its manual page, compressed as Debian's policy asks.
 gzip -t /usr/share/man/man1/vantrel.1.gz
+# The inspector page, the one the web build made.
+if [ -n "$inspector" ]; then
+  cmp /usr/share/vantrel/inspector.html "$inspector"
+  grep -q "/usr/share/vantrel/inspector.html" <<<"$help"
+fi
 
 # The installed Python package, by Debian's interpreter from dist-packages
 # (run from / so that no source tree is on the path).
@@ -107,7 +125,7 @@ $sudo dpkg --purge "${packages[@]}"
 trap - EXIT
 for path in /usr/include/vantrel /usr/bin/vantrel /usr/share/doc/libvantrel1 \
             /usr/lib/python3/dist-packages/vantrel \
-            /usr/share/man/man1/vantrel.1.gz; do
+            /usr/share/man/man1/vantrel.1.gz /usr/share/vantrel; do
   if [ -e "$path" ]; then
     echo "debian: $path is left after the purge" >&2
     exit 1

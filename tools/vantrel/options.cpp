@@ -221,7 +221,10 @@ std::optional<ExitCode> ReadOptions(int argc, char** argv, Options& o,
       "stored rules without losing one.\n"
       "Exit codes: 0 every rule ok (or rewritten or unchanged), 1 some rule "
       "not ok but every rule in the output, 2 usage, input or output error "
-      "or a rule left out (a file named by -o is then left as it was).",
+      "or a rule left out (a file named by -o is then left as it was).\n"
+      "The inspector, a page that shows what the library makes of a rule: "
+      VANTREL_INSPECTOR " (open it in a browser; installed by builds "
+      "with Emscripten).",
       "vantrel"};
   app.set_version_flag("--version", std::string("vantrel ") + VANTREL_VERSION);
   app.require_subcommand(0, 1);
