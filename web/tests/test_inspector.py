@@ -34,6 +34,14 @@ LOSSY = [
      "  --#--Alpha--#----{--x--}----{--k1==a1--}-- trailing"),
     ("junk between two joined conditions",
      "--#--A--#----{--x--}----}--junk @@AND@@ --#--B--#--mid--{--y--}----}--"),
+    ("both joiners: the and-joined condition lost",
+     "--#--A--#----{--x--}----{--k==a--}-- @@AND@@ --#--B--#----{--y--}----{--k==b--}-- "
+     "@@OR@@ --#--C--#----{--z--}----{--k==c--}--"),
+    ("a closing mark inside a value", "--#--A--#----{--x--}----{--k==a--}--junk--}--"),
+    ("a second condition without a joiner",
+     "--#--A--#----{--x--}----{--k==a--}----#--B--#----{--y--}----}--"),
+    ("no blanks around the joiner (nothing dropped)",
+     "--#--A--#----{--x--}----{--k==a--}--@@AND@@--#--B--#----{--y--}----}--"),
     ("the rule of the README screenshot",
      "note: --#--CpuHigh--#----{--host-7--}----{--level==90--,--95--}-- "
      "@@AND@@ --#--Disk--#--  --{--/var--}----{--free==10--}--(old)"),
