@@ -264,6 +264,49 @@ def test_large_rule(page, tool, artifacts):
     print("1 MB rule (%d bytes, %d conditions) shown in %.2f s" % (len(text), i, took))
 
 
+# Small stores in each form the page opens: every row's status (and id) must
+# be the one `vantrel check --batch FORM` gives for the same file.
+STORE_FORMS = [
+    ("lines", "rules.txt",
+     b"--#--A--#----{--x--}----}--\n\nxx--#--B--#----{--y--}----}--\r\n"
+     b"--#--C--#----{--z--}----{--k--}--\n--#--D\xe9--#----{--w--}----}--\n"),
+    ("tsv", "rules.tsv",
+     b"r1\t--#--A--#----{--x--}----}--\nno tab here\nr3\tx\ty\n"
+     b"r4\t--#--C--#----{--z--}----{--k--}--\n"),
+    ("jsonl", "rules.jsonl",
+     b'{"id": "j1", "text": "--#--A--#----{--x--}----}--"}\n\n'
+     b'{"id": 2, "text": "junk--#--B--#----{--y--}----}--"}\n'
+     b'{"id": "j3", "combination": 1, "definitions": [{"name": "a--,--b", "detail": "", "params": []},'
+     b' {"name": "c", "detail": "", "params": []}]}\n'
+     b'{"id": "j4", "combination": 0, "definitions": [{"name": "a", "detail": "", "params": []},'
+     b' {"name": "c", "detail": "", "params": []}]}\n'),
+]
+
+
+def store_rows(page):
+    return page.js("return [...document.querySelectorAll('#store-list .row')]"
+                   ".map(r => r.textContent.split(' \u2014 ').slice(0, 2))")
+
+
+def test_store_forms(page, tool, artifacts, workdir):
+    page.d.find_element(By.ID, "tab-store").click()
+    for form, name, data in STORE_FORMS:
+        args = ["check", "--batch", form] + (["--bytes", "latin1"] if b"\xe9" in data else [])
+        expected = [json.loads(line) for line in tool(args, data).splitlines()]
+        path = os.path.join(workdir, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        page.d.find_element(By.ID, "store-file").send_keys(path)
+        page.wait(lambda: name in page.js("return document.getElementById('store-progress').textContent"),
+                  what="the %s store" % form)
+        rows = store_rows(page)
+        assert [r[0] for r in rows] == [e["status"] for e in expected], (form, rows, expected)
+        for r, e in zip(rows, expected):
+            if e["id"] is not None:
+                assert r[1] == str(e["id"]), (form, r, e)
+        print("store %-5s: %s = the tool's" % (form, [r[0] for r in rows]))
+
+
 def test_store(page, tool, artifacts, workdir):
     texts = []
     for i in range(100_000):
@@ -405,6 +448,7 @@ def main():
         test_rejected_and_bytes(page, tool, args.artifacts)
         test_edit_records(page, tool, args.artifacts)
         test_large_rule(page, tool, args.artifacts)
+        test_store_forms(page, tool, args.artifacts, workdir)
         test_store(page, tool, args.artifacts, workdir)
         requests = network_requests(driver, page_url)
         assert requests == [], "the page made network requests: %s" % requests
