@@ -25,41 +25,58 @@
     if (bytes === 'latin1') return 1;
     throw new TypeError('bytes must be "utf8" or "latin1", not ' + JSON.stringify(bytes));
   }
-  // Calls fn on the input's bytes; the answer's bytes, or an Error with the
-  // tool's message.
-  function call(fn, input, kind, options, what) {
+  // The input's bytes go to one buffer of the module's, kept between calls.
+  var inPtr = 0;
+  var inCapacity = 0;
+  function place(bytes) {
+    if (bytes.length + 1 > inCapacity) {
+      if (inPtr) _free(inPtr);
+      inCapacity = Math.max(bytes.length + 1, 2 * inCapacity, 4096);
+      inPtr = _malloc(inCapacity);
+      if (!inPtr) {
+        inCapacity = 0;
+        throw new Error('out of memory');
+      }
+    }
+    HEAPU8.set(bytes, inPtr);
+    return inPtr;
+  }
+  // Calls fn on the input's bytes and hands the answer's bytes (a view into
+  // the module's memory, valid until read returns) to read; an Error with
+  // the tool's message when fn fails.
+  function call(fn, input, kind, options, what, read) {
     var bytes = bytesOf(input, what);
     var k = kindOf(kind);
     var m = modeOf(options);
-    var p = _malloc(bytes.length + 1);
-    if (!p) throw new Error('out of memory');
-    HEAPU8.set(bytes, p);
-    var r = fn(p, bytes.length, k, m);
-    _free(p);
+    var r = fn(place(bytes), bytes.length, k, m);
     if (!r) throw new Error('out of memory');
     var status = HEAPU32[r >> 2];
     var size = HEAPU32[(r >> 2) + 1];
-    var out = HEAPU8.slice(r + 8, r + 8 + size);
-    _free(r);
-    if (status !== 0) throw new Error(decoder.decode(out));
-    return out;
+    var out = HEAPU8.subarray(r + 8, r + 8 + size);
+    try {
+      if (status !== 0) throw new Error(decoder.decode(out));
+      return read(out);
+    } finally {
+      _free(r);
+    }
   }
   function text(bytes) { return decoder.decode(bytes); }
+  function copy(bytes) { return bytes.slice(); }
 
   Module['check'] = function (input, kind, options) {
-    return text(call(_vt_check, input, kind, options, 'text'));
+    return call(_vt_check, input, kind, options, 'text', text);
   };
   Module['checkRecords'] = function (json, kind, options) {
-    return text(call(_vt_check_records, json, kind, options, 'records'));
+    return call(_vt_check_records, json, kind, options, 'records', text);
   };
   Module['parse'] = function (input, kind, options) {
-    return text(call(_vt_parse, input, kind, options, 'text'));
+    return call(_vt_parse, input, kind, options, 'text', text);
   };
   Module['format'] = function (json, kind, options) {
-    return call(_vt_format, json, kind, options, 'records');
+    return call(_vt_format, json, kind, options, 'records', copy);
   };
   Module['explain'] = function (input, kind, options) {
-    var out = call(_vt_explain, input, kind, options, 'text');
+    var out = call(_vt_explain, input, kind, options, 'text', copy);
     var size = out[0] | (out[1] << 8) | (out[2] << 16) | (out[3] << 24);
     var head = JSON.parse(decoder.decode(out.subarray(4, 4 + size)));
     var flat = head['parts'];
