@@ -171,6 +171,13 @@ def test_worked_example(page, tool, artifacts):
     info = page.js("return document.getElementById('part-info').textContent")
     assert info.startswith("value, bytes %s to %s" % (first_value.get_attribute("data-start"),
                                                       first_value.get_attribute("data-end"))), info
+    # The arrow keys move from part to part, and the page says where focus is.
+    first = page.d.find_element(By.CSS_SELECTOR, "#rule-view [data-role]")
+    page.js("arguments[0].focus()", first)
+    page.d.switch_to.active_element.send_keys(Keys.ARROW_RIGHT, Keys.ARROW_RIGHT)
+    role, start, end = page.parts()[2]
+    info = page.js("return document.getElementById('part-info').textContent")
+    assert info.startswith("%s, bytes %d to %d" % (role, start, end)), (info, page.parts()[2])
     page.shot(artifacts, "inspector-worked-example.png")
     print("worked example: %d records rows, verdict ok" % len(expected_rows(records)))
 
