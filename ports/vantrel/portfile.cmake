@@ -34,6 +34,7 @@ vcpkg_cmake_configure(
     -DVANTREL_DEBIAN_DOCS=OFF
     -DVANTREL_BUILD_C_LIBRARY=ON
     -DVANTREL_BUILD_DOTNET=OFF
+    -DVANTREL_BUILD_WEB=OFF
     -DVANTREL_INSTALL_CMAKEDIR=share/vantrel
 )
 vcpkg_cmake_install()
